@@ -1,0 +1,264 @@
+#include "platform/win32/Win32Platform.h"
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/win32/Win32Api.h"
+
+namespace purga {
+
+// The URL cache calls hand the caller's block to WinINet as its own record.
+static_assert(sizeof(DWORD) == sizeof(uint32_t));
+static_assert(offsetof(INTERNET_CACHE_ENTRY_INFOA, dwStructSize) ==
+              offsetof(CacheEntryHead, dwStructSize));
+static_assert(offsetof(INTERNET_CACHE_ENTRY_INFOA, lpszSourceUrlName) ==
+              offsetof(CacheEntryHead, lpszSourceUrlName));
+static_assert(sizeof(CacheEntryHead) <= sizeof(INTERNET_CACHE_ENTRY_INFOA));
+
+namespace {
+
+uint64_t FromFileTime(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME ToFileTime(uint64_t value) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(value);
+  time.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  return time;
+}
+
+void ToEntry(const WIN32_FIND_DATAA& data, FindEntry& entry) {
+  entry.name = data.cFileName;
+  entry.attributes = data.dwFileAttributes;
+  entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry.lastWriteTime = FromFileTime(data.ftLastWriteTime);
+}
+
+// The seam's handles are null on failure; Win32 file handles use
+// INVALID_HANDLE_VALUE.
+void* FromHandle(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
+
+auto* AsCacheEntry(CacheEntryHead* entry) {
+  return reinterpret_cast<LPINTERNET_CACHE_ENTRY_INFOA>(entry);
+}
+
+}  // namespace
+
+FindHandle Win32Platform::FindFirst(const std::string& pattern, FindEntry& entry) {
+  WIN32_FIND_DATAA data;
+  const HANDLE handle = ::FindFirstFileA(pattern.c_str(), &data);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  ToEntry(data, entry);
+  return handle;
+}
+
+bool Win32Platform::FindNext(FindHandle handle, FindEntry& entry) {
+  WIN32_FIND_DATAA data;
+  if (!::FindNextFileA(handle, &data)) return false;
+  ToEntry(data, entry);
+  return true;
+}
+
+void Win32Platform::FindClose(FindHandle handle) { ::FindClose(handle); }
+
+bool Win32Platform::DeleteFile(const std::string& path) {
+  return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool Win32Platform::RemoveDirectory(const std::string& path) {
+  return ::RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+bool Win32Platform::SetFileAttributes(const std::string& path, uint32_t attributes) {
+  return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+}
+
+void Win32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+FileHandle Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
+  DWORD access = GENERIC_WRITE;
+  DWORD share = 0;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case OpenMode::ReadWriteExisting:
+      access = GENERIC_READ | GENERIC_WRITE;
+      share = FILE_SHARE_READ;
+      break;
+    case OpenMode::CreateTruncate:
+      disposition = CREATE_ALWAYS;
+      break;
+    case OpenMode::WriteExistingShared:
+      share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+      break;
+  }
+  return FromHandle(::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int64_t Win32Platform::ReadFile(FileHandle file, void* buffer, uint32_t count) {
+  DWORD done = 0;
+  if (!::ReadFile(file, buffer, count, &done, nullptr)) return -1;
+  return done;
+}
+
+int64_t Win32Platform::WriteFile(FileHandle file, const void* buffer, uint32_t count) {
+  DWORD done = 0;
+  if (!::WriteFile(file, buffer, count, &done, nullptr)) return -1;
+  return done;
+}
+
+bool Win32Platform::CloseFile(FileHandle file) { return ::CloseHandle(file) != FALSE; }
+
+bool Win32Platform::SetLastWriteTime(FileHandle file, uint64_t fileTime) {
+  const FILETIME time = ToFileTime(fileTime);
+  return ::SetFileTime(file, nullptr, nullptr, &time) != FALSE;
+}
+
+uint32_t Win32Platform::LastError() { return ::GetLastError(); }
+
+std::string Win32Platform::ErrorMessage(uint32_t code) {
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message;
+  if (length != 0 && text != nullptr) message.assign(text, length);
+  if (text != nullptr) ::LocalFree(text);
+  // The system's texts end in a line break, which a message box would show.
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
+  return message;
+}
+
+uint32_t Win32Platform::GetSystemDirectory(char* buffer, uint32_t size) {
+  return ::GetSystemDirectoryA(buffer, size);
+}
+
+uint32_t Win32Platform::GetTempPath(char* buffer, uint32_t size) {
+  return ::GetTempPathA(size, buffer);
+}
+
+uint32_t Win32Platform::GetModuleFileName(char* buffer, uint32_t size) {
+  return ::GetModuleFileNameA(nullptr, buffer, size);
+}
+
+bool Win32Platform::GetDiskFreeBytes(const std::string& root, uint64_t& freeBytes) {
+  ULARGE_INTEGER available, total, free;
+  if (!::GetDiskFreeSpaceExA(root.empty() ? nullptr : root.c_str(), &available, &total, &free))
+    return false;
+  freeBytes = available.QuadPart;
+  return true;
+}
+
+uint32_t Win32Platform::GetDriveType(const std::string& root) {
+  return ::GetDriveTypeA(root.c_str());
+}
+
+bool Win32Platform::GetCurrentDirectory(std::string& path) {
+  // The folder may change between the size probe and the call: try again.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+    if (needed == 0) return false;
+    std::vector<char> buffer(needed);
+    const DWORD length = ::GetCurrentDirectoryA(needed, buffer.data());
+    if (length == 0) return false;
+    if (length < needed) {
+      path.assign(buffer.data(), length);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Win32Platform::SetCurrentDirectory(const std::string& path) {
+  return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+bool Win32Platform::IsLeadByte(uint8_t byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+std::string Win32Platform::UpperCase(const std::string& text) {
+  std::string upper = text;
+  if (!upper.empty()) ::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+  return upper;
+}
+
+bool Win32Platform::FileTimeToLocal(uint64_t utc, uint64_t& local) {
+  const FILETIME in = ToFileTime(utc);
+  FILETIME out;
+  if (!::FileTimeToLocalFileTime(&in, &out)) return false;
+  local = FromFileTime(out);
+  return true;
+}
+
+bool Win32Platform::LocalToFileTime(uint64_t local, uint64_t& utc) {
+  const FILETIME in = ToFileTime(local);
+  FILETIME out;
+  if (!::LocalFileTimeToFileTime(&in, &out)) return false;
+  utc = FromFileTime(out);
+  return true;
+}
+
+bool Win32Platform::FileTimeToDosDateTime(uint64_t fileTime, uint16_t& date, uint16_t& time) {
+  const FILETIME in = ToFileTime(fileTime);
+  WORD d = 0, t = 0;
+  if (!::FileTimeToDosDateTime(&in, &d, &t)) return false;
+  date = d;
+  time = t;
+  return true;
+}
+
+bool Win32Platform::DosDateTimeToFileTime(uint16_t date, uint16_t time, uint64_t& fileTime) {
+  FILETIME out;
+  if (!::DosDateTimeToFileTime(date, time, &out)) return false;
+  fileTime = FromFileTime(out);
+  return true;
+}
+
+CacheHandle Win32Platform::FindFirstUrlCacheEntry(const char* pattern, CacheEntryHead* entry,
+                                                  uint32_t* size) {
+  DWORD length = *size;
+  const HANDLE handle = ::FindFirstUrlCacheEntryA(pattern, AsCacheEntry(entry), &length);
+  *size = length;
+  return handle;
+}
+
+bool Win32Platform::FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* entry,
+                                          uint32_t* size) {
+  DWORD length = *size;
+  const BOOL ok = ::FindNextUrlCacheEntryA(handle, AsCacheEntry(entry), &length);
+  *size = length;
+  return ok != FALSE;
+}
+
+bool Win32Platform::DeleteUrlCacheEntry(const char* url) {
+  return ::DeleteUrlCacheEntryA(url) != FALSE;
+}
+
+bool Win32Platform::FindCloseUrlCache(CacheHandle handle) {
+  return ::FindCloseUrlCache(handle) != FALSE;
+}
+
+void Win32Platform::AddToRecentDocs(uint32_t flags, const void* item) {
+  ::SHAddToRecentDocs(flags, item);
+}
+
+void Win32Platform::ProcessPendingMessages() {
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Leave the quit request for the message loop that owns it.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+}
+
+Win32Platform& InstallWin32Platform() {
+  static Win32Platform platform;
+  SetPlatform(&platform);
+  return platform;
+}
+
+}  // namespace purga
