@@ -189,6 +189,22 @@ FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry)
   std::lock_guard lock(mutex_);
   Record("FindFirst " + pattern);
   const std::string suffix = "\\*.*";
+  if (pattern.find_first_of("*?") == std::string::npos) {
+    // A pattern without wildcards finds the one entry it names.
+    const auto it = nodes_.find(Key(pattern));
+    if (it == nodes_.end() || Key(pattern).size() <= 3) {
+      SetError(kErrorFileNotFound);
+      return nullptr;
+    }
+    auto find = std::make_unique<Find>();
+    find->pattern = pattern;
+    find->entries.push_back(
+        {it->second.name, it->second.attributes, it->second.size, it->second.lastWriteTime});
+    entry = find->entries[0];
+    find->next = 1;
+    finds_.push_back(std::move(find));
+    return finds_.back().get();
+  }
   if (pattern.size() < suffix.size() || pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0) {
     SetError(kErrorFileNotFound);
     return nullptr;

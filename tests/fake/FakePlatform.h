@@ -67,6 +67,8 @@ class FakePlatform : public Platform {
   int SleepCount() const { return sleepCount_; }
 
   // --- Platform ---
+  // A pattern ending in "\*.*" lists a folder; one without wildcards finds
+  // the single entry it names.
   FindHandle FindFirst(const std::string& pattern, FindEntry& entry) override;
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
