@@ -1,0 +1,211 @@
+#include "ui/win/Form.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "ui/win/Controls.h"
+#include "ui/win/ErrorReport.h"
+
+namespace purga::win {
+
+namespace {
+
+constexpr const char* kFormClass = "PurgaForm";
+
+void InitControlsOnce() {
+  static const bool done = [] {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                             ICC_DATE_CLASSES | ICC_TREEVIEW_CLASSES |
+                                             ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    return true;
+  }();
+  (void)done;
+}
+
+}  // namespace
+
+HFONT FormFont() {
+  static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
+  return font;
+}
+
+Form::Form(const std::string& caption, const Bounds& outer, FormBorder border) {
+  InitControlsOnce();
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  static const bool registered = [instance] {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &Form::StaticWindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormClass;
+    return RegisterClassExA(&wc) != 0;
+  }();
+  (void)registered;
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  if (border == FormBorder::Sizeable) style |= WS_THICKFRAME;
+  CreateWindowExA(WS_EX_CONTROLPARENT, kFormClass, caption.c_str(), style, outer.left, outer.top,
+                  outer.width, outer.height, nullptr, nullptr, instance, this);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
+}
+
+Form::~Form() { DestroyControls(); }
+
+void Form::DestroyControls() {
+  destroying_ = true;
+  if (tooltip_ != nullptr) DestroyWindow(tooltip_);
+  tooltip_ = nullptr;
+  if (hwnd_ != nullptr) {
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+  }
+  hwnd_ = nullptr;
+  children_.clear();
+  controls_.clear();
+}
+
+LRESULT CALLBACK Form::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  Form* form;
+  if (msg == WM_NCCREATE) {
+    form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    form->hwnd_ = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  } else {
+    form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  }
+  if (form == nullptr || form->destroying_) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return form->WindowProc(msg, wParam, lParam);
+}
+
+LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_SIZE:
+      if (wParam != SIZE_MINIMIZED) Resized(LOWORD(lParam), HIWORD(lParam));
+      break;
+    case WM_COMMAND:
+    case WM_NOTIFY: {
+      bool handled = false;
+      const LRESULT result = RouteChildMessage(msg, wParam, lParam, handled);
+      if (handled) return result;
+      break;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+LRESULT Form::RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+  handled = false;
+  if (destroying_) return 0;
+  LRESULT result = 0;
+  if (msg == WM_COMMAND) {
+    HWND from = reinterpret_cast<HWND>(lParam);
+    Control* control = FindControl(from);
+    if (control == nullptr) return 0;
+    handled = true;
+    const int code = HIWORD(wParam);
+    RunReported(hwnd_, [&] { control->OnCommand(from, code); });
+  } else if (msg == WM_NOTIFY) {
+    NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+    Control* control = FindControl(header->hwndFrom);
+    if (control == nullptr) return 0;
+    RunReported(hwnd_, [&] { handled = control->OnNotify(*header, result); });
+  }
+  return result;
+}
+
+void Form::RegisterChild(HWND hwnd, Control* control) { children_.push_back({hwnd, control}); }
+
+void Form::UnregisterChild(HWND hwnd) {
+  std::erase_if(children_, [hwnd](const Child& c) { return c.hwnd == hwnd; });
+}
+
+Control* Form::FindControl(HWND hwnd) const {
+  if (hwnd == nullptr) return nullptr;
+  for (const Child& c : children_)
+    if (c.hwnd == hwnd) return c.control;
+  return nullptr;
+}
+
+HWND Form::Tooltip() {
+  if (tooltip_ == nullptr && hwnd_ != nullptr) {
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+  }
+  return tooltip_;
+}
+
+int Form::ShowModal(HWND owner) {
+  if (modal_) return 0;
+  // The owner keeps the form above it and away from the task bar.
+  SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  modal_ = true;
+  closing_ = false;
+  modalResult_ = 0;
+  RunReported(hwnd_, [this] { FormShow(); });
+  if (owner != nullptr) EnableWindow(owner, FALSE);
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+  SetActiveWindow(hwnd_);
+  MSG msg;
+  while (!closing_) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // The program is ending: leave the loop and let the outer loop see it.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got == -1) break;
+    if (!IsDialogMessageA(hwnd_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  // Re-enable the owner before hiding, so that activation returns to it.
+  if (owner != nullptr) EnableWindow(owner, TRUE);
+  ShowWindow(hwnd_, SW_HIDE);
+  if (owner != nullptr) SetActiveWindow(owner);
+  modal_ = false;
+  closing_ = false;
+  return modalResult_;
+}
+
+void Form::EndModal(int result) {
+  modalResult_ = result;
+  closing_ = true;
+  // Wake the modal loop if nothing else is waiting.
+  PostMessageA(hwnd_, WM_NULL, 0, 0);
+}
+
+void Form::Close() {
+  RunReported(hwnd_, [this] {
+    if (!CloseQuery()) return;
+    if (modal_)
+      EndModal(IDCANCEL);
+    else
+      Hide();
+  });
+}
+
+void Form::Show() {
+  ShowWindow(hwnd_, SW_SHOW);
+  SetForegroundWindow(hwnd_);
+}
+
+void Form::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+}  // namespace purga::win
