@@ -74,17 +74,20 @@ std::string FakePlatform::Key(const std::string& path) {
   // Case-insensitive for ASCII letters, doubled backslashes collapsed and a
   // trailing backslash dropped, as the platform treats paths.
   std::string key;
+  bool afterSeparator = false;
   for (size_t i = 0; i < path.size(); ++i) {
     const auto byte = static_cast<uint8_t>(path[i]);
     if (IsCp932Lead(byte) && i + 1 < path.size()) {
       key += path[i];
       key += path[++i];
+      afterSeparator = false;  // a trail byte 0x5C is no separator
       continue;
     }
-    if (path[i] == '\\' && !key.empty() && key.back() == '\\') continue;
+    if (path[i] == '\\' && afterSeparator) continue;
+    afterSeparator = path[i] == '\\';
     key += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte - 'A' + 'a' : byte);
   }
-  if (key.size() > 3 && key.back() == '\\') key.pop_back();
+  if (key.size() > 3 && afterSeparator) key.pop_back();
   return key;
 }
 
@@ -114,7 +117,9 @@ void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
   const std::string parent = Parent(key);
   if (!parent.empty() && parent.size() > 2 && nodes_.find(parent) == nodes_.end()) AddFolder(parent);
   Node& node = nodes_[key];
-  node.name = path.substr(path.find_last_of('\\') + 1);
+  // The name is everything after the last separator that is not a trail byte.
+  const size_t cut = Parent(path).size();
+  node.name = path.substr(cut == 0 ? 0 : cut + 1);
   node.attributes = attributes;
   node.isFolder = true;
 }
@@ -133,6 +138,11 @@ void FakePlatform::AddFile(const std::string& path, uint64_t size, uint32_t attr
   node.size = content.empty() ? size : content.size();
   node.content = content;
   node.isFolder = false;
+}
+
+void FakePlatform::ReportNameAs(const std::string& path, const std::string& name) {
+  std::lock_guard lock(mutex_);
+  reportedNames_[Key(path)] = name;
 }
 
 bool FakePlatform::Exists(const std::string& path) const {
@@ -224,8 +234,11 @@ FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry)
     find->entries.push_back({"..", kAttrDirectory, 0, 0});
   }
   for (const auto& [k, node] : nodes_)
-    if (Parent(k) == folder && k != folder)
-      find->entries.push_back({node.name, node.attributes, node.size, node.lastWriteTime});
+    if (Parent(k) == folder && k != folder) {
+      const auto reported = reportedNames_.find(k);
+      const std::string& name = reported == reportedNames_.end() ? node.name : reported->second;
+      find->entries.push_back({name, node.attributes, node.size, node.lastWriteTime});
+    }
   if (find->entries.empty()) {
     SetError(kErrorFileNotFound);
     return nullptr;

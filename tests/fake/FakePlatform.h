@@ -38,6 +38,10 @@ class FakePlatform : public Platform {
   bool failWrite = false;              // WriteFile writes nothing
   bool shortWrite = false;             // WriteFile writes one byte less
   bool failClose = false;
+  // The enumeration reports the entry at this path under another name, as the
+  // ANSI calls do for a character the code page lacks ("?") or maps onto a
+  // separator byte (the yen sign to "\\").
+  void ReportNameAs(const std::string& path, const std::string& name);
   // Runs before each logged operation, with the log line; may change state.
   std::function<void(const std::string& line)> beforeOperation;
 
@@ -128,6 +132,7 @@ class FakePlatform : public Platform {
 
   mutable std::recursive_mutex mutex_;
   std::map<std::string, Node> nodes_;  // by Key(path)
+  std::map<std::string, std::string> reportedNames_;  // by Key(path)
   std::vector<std::string> log_;
   std::vector<std::unique_ptr<Find>> finds_;
   std::vector<std::unique_ptr<OpenFileState>> files_;

@@ -1,0 +1,165 @@
+#include "engine/DeleteF.h"
+
+#include <thread>
+
+#include "common/Hensu.h"
+#include "common/commFunc.h"
+#include "engine/MatchRules.h"
+
+namespace purga {
+
+namespace {
+
+// The only attribute words the walk acts on: a plain file (archive bit, with
+// or without read-only) and a plain folder (with or without read-only). Any
+// further bit, reparse point (1024) included, leaves the entry alone.
+bool IsWalkedFile(uint32_t word) { return word == 32 || word == 33; }
+bool IsWalkedFolder(uint32_t word) { return word == 16 || word == 17; }
+
+constexpr uint32_t kFailedDeletionPauseMs = 30;
+
+}  // namespace
+
+std::atomic<int32_t> TFileDelte::alive_{0};
+
+bool NameIsFaithful(const std::string& name) {
+  if (name.empty()) return false;
+  if (name.back() == '.' || name.back() == ' ') return false;
+  return FindLastSeparator(name, "\\/:*?<>\"|") == std::string::npos;
+}
+
+TFileDelte::TFileDelte(RunWindow& owner) try : OwnerWindow(owner), root_(TargetFolder) {
+  alive_.fetch_add(1);
+  try {
+    std::thread(&TFileDelte::ThreadBody, this).detach();
+  } catch (...) {
+    alive_.fetch_sub(1);
+    throw;
+  }
+} catch (...) {
+  // No thread will clear it: the run is over before it began. The error
+  // itself goes on to the caller.
+  RunGuard.store(0);
+}
+
+bool TFileDelte::Alive() { return alive_.load() != 0; }
+
+void TFileDelte::StopAndWait(const std::function<void()>& service) {
+  StopRequested.store(1);
+  while (Alive()) service();
+}
+
+void TFileDelte::ThreadBody(TFileDelte* self) {
+  self->Execute();
+  delete self;
+  // Last of all: after this no worker touches a window.
+  alive_.fetch_sub(1);
+}
+
+void TFileDelte::HandOver() { OwnerWindow.ShowProgress(ProgressText); }
+
+void TFileDelte::ShowCount(RunCaption which, int64_t value) {
+  OwnerWindow.ShowCaption(which, std::to_string(value));
+}
+
+void TFileDelte::Execute() {
+  // Whatever goes wrong inside the walk (memory running out, a failing
+  // window), the end steps still run as far as they can and RunGuard is
+  // cleared, so that the user can start again.
+  try {
+    DeletedCount = 0;
+    ReadCount = 0;
+    ShowCount(RunCaption::ReadCount, 0);
+    ShowCount(RunCaption::DeletedCount, 0);
+    ProgressText.clear();
+    HandOver();
+    WalkFolder(root_);
+  } catch (...) {
+  }
+  try {
+    ProgressText.clear();
+    HandOver();
+  } catch (...) {
+  }
+  const int64_t before = FreeSpaceBefore.load();
+  RunGuard.store(0);
+  try {
+    const int64_t after = GetDriveFreeKB(root_.substr(0, 1));
+    FreeSpaceAfter.store(after);
+    ShowCount(RunCaption::FreeSpace, after);
+    ShowCount(RunCaption::SpaceWon, after - before);
+  } catch (...) {
+  }
+}
+
+void TFileDelte::WalkFolder(const std::string& folder) {
+  Platform& os = Os();
+  const std::string pattern = folder + "\\*.*";
+  FindEntry entry;
+
+  {  // Files first; this enumeration is closed before the sub-folder pass.
+    FindScope find(os.FindFirst(pattern, entry));
+    if (find.get() != nullptr) {
+      do {
+        if (StopRequested.load() == 1) break;
+        if (IsWalkedFile(entry.attributes)) HandleFile(entry, folder);
+      } while (os.FindNext(find.get(), entry));
+    }
+  }
+
+  // A stop during the file pass leaves this folder as it is.
+  if (StopRequested.load() != 0) return;
+
+  {  // Sub-folders, each walked completely while this enumeration stays open.
+    FindScope find(os.FindFirst(pattern, entry));
+    if (find.get() != nullptr) {
+      do {
+        if (StopRequested.load() == 1) break;
+        if (!entry.name.empty() && entry.name[0] != '.' && IsWalkedFolder(entry.attributes) &&
+            NameIsFaithful(entry.name))
+          WalkFolder(folder + "\\" + entry.name);
+      } while (os.FindNext(find.get(), entry));
+    }
+  }
+
+  // Reached also after a stop in the sub-folder pass. The platform refuses to
+  // remove a folder that still holds anything.
+  if (FlagSet(DeleteSettings.DeleteEmptyFolders)) {
+    if (FlagSet(DeleteSettings.DeleteReadOnly)) SetPathAttributes(folder, 16);
+    os.RemoveDirectory(folder);
+  }
+}
+
+void TFileDelte::HandleFile(const FindEntry& entry, const std::string& folder) {
+  ProgressText = entry.name;
+  HandOver();
+  const int32_t sizeKB = SizeKB(entry.size);
+  const std::string extension = Os().UpperCase(FileExtension(entry.name));
+  const int32_t selected = MatchFile(extension, sizeKB);
+  ++ReadCount;
+  ShowCount(RunCaption::ReadCount, ReadCount);
+  if (selected != 1) return;
+
+  bool deleted = false;
+  try {
+    // A name the platform could not give back faithfully would delete some
+    // other file: it is reported like a failed deletion.
+    if (NameIsFaithful(entry.name)) {
+      const std::string path = folder + "\\" + entry.name;
+      if (FlagSet(DeleteSettings.DeleteReadOnly)) SetPathAttributes(path, 32);
+      deleted = Os().DeleteFile(path);
+    }
+  } catch (...) {
+    deleted = false;
+  }
+  if (deleted) {
+    ++DeletedCount;
+    ShowCount(RunCaption::DeletedCount, DeletedCount);
+  } else {
+    ProgressText = entry.name + " 削除できません";
+    HandOver();
+    Os().Sleep(kFailedDeletionPauseMs);
+  }
+}
+
+}  // namespace purga
