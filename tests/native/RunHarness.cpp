@@ -6,8 +6,8 @@
 
 namespace purga::test {
 
-DispatcherWindow::DispatcherWindow(FakePlatform& os) : thread_([this] { Loop(); }) {
-  os.beforeOperation = [this](const std::string& line) {
+DispatcherWindow::DispatcherWindow(FakePlatform& os) : os_(os), thread_([this] { Loop(); }) {
+  os_.beforeOperation = [this](const std::string& line) {
     Append(line);
     if (onOperation) onOperation(line);
   };
@@ -23,6 +23,7 @@ DispatcherWindow::~DispatcherWindow() {
   }
   wake_.notify_all();
   thread_.join();
+  os_.beforeOperation = nullptr;
 }
 
 void DispatcherWindow::Loop() {

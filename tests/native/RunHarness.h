@@ -79,6 +79,7 @@ class DispatcherWindow : public RunWindow {
   bool busy_ = false;
   bool quit_ = false;
   int calls_ = 0;
+  FakePlatform& os_;
   std::string captions_[4];
   std::vector<std::string> timeline_;
   mutable std::mutex timelineMutex_;

@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "common/Hensu.h"
+#include "engine/Cleanup.h"
+#include "engine/DeleteF.h"
+#include "engine/RunStart.h"
+#include "tests/fake/FakePlatform.h"
+#include "tests/native/RunHarness.h"
+
+namespace purga {
+namespace {
+
+using test::FakePlatform;
+using Lines = std::vector<std::string>;
+
+Lines Select(const Lines& log, const Lines& prefixes) {
+  Lines lines;
+  for (const std::string& line : log)
+    if (std::any_of(prefixes.begin(), prefixes.end(),
+                    [&](const std::string& p) { return line.rfind(p, 0) == 0; }))
+      lines.push_back(line);
+  return lines;
+}
+
+class CleanupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::memset(&DeleteSettings, 0, sizeof DeleteSettings);
+    InitSettings();
+  }
+  Lines Log(const Lines& prefixes) const { return Select(os_.Log(), prefixes); }
+  FakePlatform os_;
+};
+
+TEST_F(CleanupTest, TempFolderIsTakenOnlyWhenWholeAndHarmless) {
+  const struct {
+    std::string path;
+    uint32_t forcedResult;  // 0: the length of the path
+    bool usable;
+  } cases[] = {
+      {"C:\\users\\user\\Temp\\", 0, true},
+      {"C:\\ソ\\Temp\\", 0, true},
+      {"C:\\users\\user\\Temp\\", 514, false},  // needs a longer buffer
+      {"C:\\users\\user\\Temp\\", 600, false},
+      {"", 0, false},      // the call failed
+      {"C:\\", 0, false},  // a drive root
+      {"C:\\\\", 0, false},
+      {"\\\\server\\share\\", 0, false},  // a share root
+      {"\\\\server\\share\\tmp\\", 0, true},
+      {"Temp\\", 0, false},         // relative
+      {"C:\\windows\\", 0, false},  // the fall-back: the Windows folder
+      {"c:\\WINDOWS\\System32\\", 0, false},
+      {"C:\\windows\\Temp\\", 0, true},
+  };
+  for (const auto& c : cases) {
+    os_.tempPath = c.path;
+    os_.tempPathResult = c.forcedResult;
+    const auto folder = GetTempFolder();
+    EXPECT_EQ(folder.has_value(), c.usable) << c.path << " " << c.forcedResult;
+    if (folder && c.usable) {
+      EXPECT_EQ(*folder, c.path);
+    }
+  }
+}
+
+TEST_F(CleanupTest, NoTempFolderMeansNoFolderCleanupAtAll) {
+  os_.AddFile("C:\\x.tmp");
+  DeleteSettings.CleanBrowserCache = 0;
+  DeleteSettings.ClearRecentDocs = 0;
+  for (const std::string& temp : {std::string(), std::string("C:\\")}) {
+    os_.tempPath = temp;
+    os_.ClearLog();
+    RunPreRunTasks();
+    EXPECT_TRUE(os_.Log().empty()) << temp;
+    EXPECT_TRUE(os_.Exists("C:\\x.tmp"));
+  }
+}
+
+TEST_F(CleanupTest, FolderTreeIsEmptiedInPostOrderAndTheTopStays) {
+  const std::string root = "C:\\users\\user\\Temp\\";
+  os_.AddFile(root + "a.tmp");
+  os_.AddFile(root + "ro.tmp", 1, 33);
+  os_.AddFile(root + "sub\\b.tmp");
+  os_.AddFile(root + "sub\\deep\\c.tmp", 1, 33);
+  os_.AddFolder(root + "rosub", 17);
+  os_.AddFile(root + "rosub\\d.tmp");
+  CleanFolderTree(root);
+  EXPECT_EQ(CleanRoot, root);
+  const std::string r = "C:\\users\\user\\Temp\\\\";  // the doubled backslash as built
+  const Lines expected = {
+      "FindFirst " + r + "*.*",
+      "SetFileAttributes " + r + "a.tmp 32",
+      "DeleteFile " + r + "a.tmp",
+      "SetFileAttributes " + r + "ro.tmp 32",
+      "DeleteFile " + r + "ro.tmp",
+      "FindClose " + r + "*.*",
+      "FindFirst " + r + "*.*",
+      "FindFirst " + r + "rosub\\*.*",
+      "SetFileAttributes " + r + "rosub\\d.tmp 32",
+      "DeleteFile " + r + "rosub\\d.tmp",
+      "FindClose " + r + "rosub\\*.*",
+      "FindFirst " + r + "rosub\\*.*",
+      "FindClose " + r + "rosub\\*.*",
+      "SetFileAttributes " + r + "rosub 16",
+      "RemoveDirectory " + r + "rosub",
+      "FindFirst " + r + "sub\\*.*",
+      "SetFileAttributes " + r + "sub\\b.tmp 32",
+      "DeleteFile " + r + "sub\\b.tmp",
+      "FindClose " + r + "sub\\*.*",
+      "FindFirst " + r + "sub\\*.*",
+      "FindFirst " + r + "sub\\deep\\*.*",
+      "SetFileAttributes " + r + "sub\\deep\\c.tmp 32",
+      "DeleteFile " + r + "sub\\deep\\c.tmp",
+      "FindClose " + r + "sub\\deep\\*.*",
+      "FindFirst " + r + "sub\\deep\\*.*",
+      "FindClose " + r + "sub\\deep\\*.*",
+      "SetFileAttributes " + r + "sub\\deep 16",
+      "RemoveDirectory " + r + "sub\\deep",
+      "FindClose " + r + "sub\\*.*",
+      "SetFileAttributes " + r + "sub 16",
+      "RemoveDirectory " + r + "sub",
+      "FindClose " + r + "*.*",
+  };
+  EXPECT_EQ(Log({"Find", "Delete", "Remove", "SetFile"}), expected);
+  EXPECT_EQ(os_.ListTree(root), Lines{"c:\\users\\user\\temp"});
+}
+
+TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
+  const std::string root = "C:\\Temp";
+  const struct {
+    std::string name;
+    uint32_t word;
+    bool folder, gone;
+  } entries[] = {
+      {"f32", 32, false, true},
+      {"f33", 33, false, true},
+      {"f128", 128, false, false},
+      {"f34", 34, false, false},
+      {"f36", 36, false, false},
+      {"f288", 288, false, false},
+      {"f2080", 2080, false, false},
+      {"f8224", 8224, false, false},
+      {"f1056", 1056, false, false},
+      {"f0x400020", 0x400020, false, false},
+      {"d16", 16, true, true},
+      {"d17", 17, true, true},
+      {"d48", 48, true, false},
+      {"d18", 18, true, false},
+      {"d20", 20, true, false},
+      {"d1040", 1040, true, false},
+      {"d0x400010", 0x400010, true, false},
+      {".d16", 16, true, false},
+  };
+  for (const auto& e : entries) {
+    if (e.folder) {
+      os_.AddFolder(root + "\\" + e.name, e.word);
+      os_.AddFile(root + "\\" + e.name + "\\inside.tmp");
+    } else {
+      os_.AddFile(root + "\\" + e.name, 1, e.word);
+    }
+  }
+  os_.AddFile(root + "\\q?.tmp");
+  os_.AddFile(root + "\\yen.tmp");
+  os_.ReportNameAs(root + "\\yen.tmp", "\\yen.tmp");
+  CleanFolderTree(root);
+  for (const auto& e : entries) {
+    EXPECT_EQ(os_.Exists(root + "\\" + e.name), !e.gone) << e.name;
+    if (e.folder) {
+      EXPECT_EQ(os_.Exists(root + "\\" + e.name + "\\inside.tmp"), !e.gone) << e.name;
+    }
+  }
+  EXPECT_TRUE(os_.Exists(root + "\\q?.tmp"));
+  EXPECT_TRUE(os_.Exists(root + "\\yen.tmp"));
+  EXPECT_EQ(Log({"DeleteFile"}).size(), 4u);  // f32, f33 and the files inside d16, d17
+  EXPECT_TRUE(os_.Exists(root));
+}
+
+TEST_F(CleanupTest, AFileInUseKeepsItsFolders) {
+  const std::string root = "C:\\Temp\\";
+  os_.AddFile(root + "a\\b\\held.tmp");
+  os_.AddFile(root + "a\\b\\free.tmp");
+  os_.AddFile(root + "a\\other.tmp");
+  os_.AddFile(root + "unlistable\\x.tmp");
+  os_.failDelete.insert(root + "\\a\\b\\held.tmp");
+  os_.failList.insert(root + "\\unlistable");
+  CleanFolderTree(root);
+  EXPECT_TRUE(os_.Exists(root + "a\\b\\held.tmp"));
+  EXPECT_FALSE(os_.Exists(root + "a\\b\\free.tmp"));
+  EXPECT_FALSE(os_.Exists(root + "a\\other.tmp"));
+  EXPECT_TRUE(os_.Exists(root + "unlistable\\x.tmp"));
+  // Their removal was tried and refused.
+  EXPECT_EQ(Log({"RemoveDirectory"}),
+            (Lines{"RemoveDirectory " + root + "\\a\\b", "RemoveDirectory " + root + "\\a",
+                   "RemoveDirectory " + root + "\\unlistable"}));
+}
+
+TEST_F(CleanupTest, UrlCacheEntriesAreFetchedOneExactBlockAtATime) {
+  os_.cache = {{"http://a/1", 0},
+               {"Cookie:user@a/", 0},
+               {"http://b/2", 100},
+               {"Visited: user@http://a/1", 0}};
+  ClearUrlCache();
+  // The fake's record: the head, the URL and its NUL, and any extra bytes.
+  const auto size = [](const std::string& url, size_t extra = 0) {
+    return std::to_string(sizeof(CacheEntryHead) + url.size() + 1 + extra);
+  };
+  const std::string first = size("http://a/1"), third = size("http://b/2", 100);
+  const std::string cookie = size("Cookie:user@a/"), visited = size("Visited: user@http://a/1");
+  const Lines expected = {
+      "FindFirstUrlCacheEntry null probe 0",
+      "FindFirstUrlCacheEntry null block " + first,
+      "ProcessPendingMessages",
+      "DeleteUrlCacheEntry http://a/1",
+      "FindNextUrlCacheEntry probe 0",
+      "FindNextUrlCacheEntry block " + cookie,
+      "ProcessPendingMessages",  // the cookie stays
+      "FindNextUrlCacheEntry probe 0",
+      "FindNextUrlCacheEntry block " + third,
+      "ProcessPendingMessages",
+      "DeleteUrlCacheEntry http://b/2",
+      "FindNextUrlCacheEntry probe 0",
+      "FindNextUrlCacheEntry block " + visited,
+      "ProcessPendingMessages",  // the history entry stays
+      "FindNextUrlCacheEntry probe 0",
+      "FindNextUrlCacheEntry probe 0",  // nothing more: no block
+      "FindCloseUrlCache",
+  };
+  EXPECT_EQ(os_.Log(), expected);
+  ASSERT_EQ(os_.cache.size(), 2u);
+  EXPECT_EQ(os_.cache[0].url, "Cookie:user@a/");
+  EXPECT_EQ(os_.cache[1].url, "Visited: user@http://a/1");
+}
+
+TEST_F(CleanupTest, UrlCacheEnumerationEndsAtTheFirstFailedRetrieval) {
+  const struct {
+    const char* name;
+    int growAt;
+    bool throwOnSecondProbe;
+    Lines left;
+  } cases[] = {
+      {"an entry grows between probe and fetch", 1, false, {"http://b", "http://c"}},
+      {"the first entry grows", 0, false, {"http://a", "http://b", "http://c"}},
+      {"memory runs out", -1, true, {"http://b", "http://c"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    os_.cache = {{"http://a", 0}, {"http://b", 0}, {"http://c", 0}};
+    os_.growEntryAt = c.growAt;
+    os_.ClearLog();
+    int probes = 0;
+    os_.beforeOperation = [&](const std::string& line) {
+      if (c.throwOnSecondProbe && line.find("probe") != std::string::npos && ++probes == 2)
+        throw std::bad_alloc();
+    };
+    ClearUrlCache();
+    Lines left;
+    for (const auto& e : os_.cache) left.push_back(e.url);
+    EXPECT_EQ(left, c.left);
+    const Lines log = os_.Log();
+    const bool opened = c.growAt != 0;
+    EXPECT_EQ(std::count(log.begin(), log.end(), "FindCloseUrlCache"), opened ? 1 : 0);
+    os_.beforeOperation = nullptr;
+  }
+}
+
+TEST_F(CleanupTest, AnEmptyUrlCacheDeletesNothing) {
+  ClearUrlCache();
+  EXPECT_EQ(os_.Log(),
+            (Lines{"FindFirstUrlCacheEntry null probe 0", "FindFirstUrlCacheEntry null probe 0"}));
+}
+
+TEST_F(CleanupTest, PreRunTasksRunInTheirOrderByFlagsOfExactlyOne) {
+  os_.AddFile("C:\\users\\user\\Temp\\x.tmp");
+  const struct {
+    uint8_t temp, cache, recent;
+    Lines expected;
+  } cases[] = {
+      {1, 1, 1, {"temp", "cache", "recent"}},
+      {0, 1, 2, {"cache"}},
+      {2, 0, 1, {"recent"}},
+      {1, 0, 0, {"temp"}},
+      {0, 0, 0, {}},
+  };
+  for (const auto& c : cases) {
+    DeleteSettings.CleanWinTemp = c.temp;
+    DeleteSettings.CleanBrowserCache = c.cache;
+    DeleteSettings.ClearRecentDocs = c.recent;
+    os_.cache = {{"http://a", 0}};
+    os_.ClearLog();
+    RunPreRunTasks();
+    // Each logged operation belongs to one task.
+    const std::pair<const char*, const char*> owners[] = {
+        {"FindFirst ", "temp"},
+        {"FindClose ", "temp"},
+        {"SetFileAttributes", "temp"},
+        {"DeleteFile", "temp"},
+        {"RemoveDirectory", "temp"},
+        {"FindFirstUrl", "cache"},
+        {"FindNextUrl", "cache"},
+        {"FindCloseUrl", "cache"},
+        {"ProcessPendingMessages", "cache"},
+        {"DeleteUrlCacheEntry", "cache"},
+        {"AddToRecentDocs 1 null", "recent"},
+    };
+    Lines tasks;
+    for (const std::string& line : os_.Log()) {
+      std::string task = "unexpected: " + line;
+      for (const auto& [prefix, owner] : owners)
+        if (line.rfind(prefix, 0) == 0) task = owner;
+      if (tasks.empty() || tasks.back() != task) tasks.push_back(task);
+    }
+    EXPECT_EQ(tasks, c.expected) << int(c.temp) << int(c.cache) << int(c.recent);
+  }
+}
+
+TEST_F(CleanupTest, BeginRunOrdersTheStartStepsAndHandsOverToTheWorker) {
+  test::DispatcherWindow window(os_);
+  TargetFolder = "C:\\T";
+  os_.AddFile("C:\\T\\page.htm");
+  os_.AddFile("C:\\users\\user\\Temp\\x.tmp");
+  os_.cache = {{"http://a", 0}};
+  os_.freeBytes["C:\\"] = 7 * 1024;
+  DeleteSettings.Rules[0].Enabled = 1;
+  StopRequested.store(1);  // Stop pressed while idle: Start clears it
+  BeginRun(window);
+  ASSERT_TRUE(test::WaitUntil([] { return !TFileDelte::Alive(); }));
+  const Lines steps = Select(
+      window.Timeline(), {"GetDiskFreeBytes", "Caption FreeSpace", "Caption SpaceWon", "DeleteFile",
+                          "DeleteUrlCacheEntry", "AddToRecentDocs", "Caption ReadCount 0"});
+  const Lines expected = {
+      "GetDiskFreeBytes C:\\",        "Caption FreeSpace 7",
+      "Caption SpaceWon 0",           "DeleteFile C:\\users\\user\\Temp\\\\x.tmp",
+      "DeleteUrlCacheEntry http://a", "AddToRecentDocs 1 null",
+      "Caption ReadCount 0",          "DeleteFile C:\\T\\page.htm",
+      "GetDiskFreeBytes C:\\",        "Caption FreeSpace 7",
+      "Caption SpaceWon 0",
+  };
+  EXPECT_EQ(steps, expected);
+  EXPECT_EQ(RunGuard.load(), 0);
+  EXPECT_EQ(FreeSpaceBefore.load(), 7);
+}
+
+}  // namespace
+}  // namespace purga
