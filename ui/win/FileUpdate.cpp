@@ -1,0 +1,220 @@
+#include "ui/win/FileUpdate.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "ui/model/FileUpdateDateTime.h"
+
+namespace purga::win {
+
+TFileUp* FileUp = nullptr;
+
+namespace {
+
+constexpr int kTopBarHeight = 25;
+constexpr int kAddressLabelWidth = 67;
+constexpr int kTreeWidth = 189;
+constexpr int kSplitterWidth = 5;
+constexpr int kEditBarHeight = 69;
+constexpr int kStatusHeight = 19;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+// The pickers' font: the forms' face, 13 pixels high.
+HFONT PickerFont() {
+  static HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
+  return font;
+}
+
+// The pickers' values before any file is picked.
+constexpr CivilDateTime kInitialDate{2000, 1, 1, 0, 0, 0};
+
+}  // namespace
+
+// --- DateTimePicker ---
+
+DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style)
+    : Control(form) {
+  HWND hwnd = CreateChild(parent, DATETIMEPICK_CLASSA, "", style | WS_TABSTOP, 0, bounds, {});
+  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(PickerFont()), TRUE);
+}
+
+double DateTimePicker::Value() const {
+  SYSTEMTIME time{};
+  if (SendMessageA(Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
+    return 0;
+  return EncodeDateTime(
+      {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond});
+}
+
+void DateTimePicker::SetValue(double value) {
+  const CivilDateTime when = DecodeDateTime(value);
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(when.year);
+  time.wMonth = static_cast<WORD>(when.month);
+  time.wDay = static_cast<WORD>(when.day);
+  time.wHour = static_cast<WORD>(when.hour);
+  time.wMinute = static_cast<WORD>(when.minute);
+  time.wSecond = static_cast<WORD>(when.second);
+  SendMessageA(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+}
+
+// --- PushButton ---
+
+PushButton::PushButton(Form& form, HWND parent, const Bounds& bounds, const std::string& caption)
+    : Control(form) {
+  CreateChild(parent, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, bounds, {});
+}
+
+void PushButton::OnCommand(HWND /*from*/, int code) {
+  if (code == BN_CLICKED && onClick) onClick();
+}
+
+// --- StatusBar ---
+
+StatusBar::StatusBar(Form& form, HWND parent, const Bounds& bounds) : Control(form) {
+  // Placed by the form, not by the control itself.
+  CreateChild(parent, STATUSCLASSNAMEA, "",
+              SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0, bounds, {});
+}
+
+// --- TFileUp ---
+
+TFileUp::TFileUp()
+    : Form("FileUp", {220, 151, 721, 470}),
+      model_(*this),
+      Panel2(Add<Panel>(nullptr, Bounds{0, 0, kAddressLabelWidth, kTopBarHeight},
+                        PanelLook{Edge::Raised, Align::Center}, "アドレス")),
+      Panel3(Add<Panel>(nullptr, Bounds{kAddressLabelWidth, 0, 600, kTopBarHeight},
+                        PanelLook{Edge::Lowered, Align::Left, kWhite})),
+      ShellTreeView1(Add<ShellTree>(nullptr, Bounds{0, kTopBarHeight, kTreeWidth, 300},
+                                    ShellTree::RightClick::ShellMenu)),
+      RightPane(Add<Panel>(nullptr, Bounds{kTreeWidth + kSplitterWidth, kTopBarHeight, 500, 300},
+                           PanelLook{Edge::None})),
+      Splitter1(Add<Splitter>(nullptr, Bounds{kTreeWidth, kTopBarHeight, kSplitterWidth, 300},
+                              ShellTreeView1, RightPane)),
+      ShellListView1(Add<ShellList>(RightPane.Handle(), Bounds{0, 0, 500, 231})),
+      Panel5(Add<Panel>(RightPane.Handle(), Bounds{0, 231, 500, kEditBarHeight},
+                        PanelLook{Edge::Raised})),
+      Label3(Add<Label>(Panel5.Handle(), 8, 16, "ﾌｧｲﾙ名")),
+      PatsUp(Add<Panel>(Panel5.Handle(), Bounds{52, 8, 449, 21},
+                        PanelLook{Edge::Lowered, Align::Left, kWhite})),
+      Label1(Add<Label>(Panel5.Handle(), 24, 45, "日付")),
+      Label2(Add<Label>(Panel5.Handle(), 178, 45, "時間")),
+      // Tab order: the two pickers, the box, the button.
+      DateTimePicker1(Add<DateTimePicker>(Panel5.Handle(), Bounds{52, 41, 101, 21},
+                                          DTS_SHORTDATEFORMAT | DTS_UPDOWN)),
+      DateTimePicker2(Add<DateTimePicker>(Panel5.Handle(), Bounds{209, 41, 75, 21},
+                                          DTS_TIMEFORMAT | DTS_UPDOWN)),
+      CheckBox1(
+          Add<CheckBox>(Panel5.Handle(), Bounds{314, 44, 97, 17}, "読込み専用", readOnlyModel_)),
+      BitBtn1(Add<PushButton>(Panel5.Handle(), Bounds{440, 40, 61, 25}, "変更")),
+      StatusBar1(Add<StatusBar>(nullptr, Bounds{0, 400, 721, kStatusHeight})) {
+  Panel2.SetName("Panel2");
+  Panel3.SetName("Panel3");
+  ShellTreeView1.SetName("ShellTreeView1");
+  RightPane.SetName("Panel4");
+  Splitter1.SetName("Splitter1");
+  ShellListView1.SetName("ShellListView1");
+  Panel5.SetName("Panel5");
+  Label3.SetName("Label3");
+  PatsUp.SetName("PatsUp");
+  Label1.SetName("Label1");
+  Label2.SetName("Label2");
+  DateTimePicker1.SetName("DateTimePicker1");
+  DateTimePicker2.SetName("DateTimePicker2");
+  CheckBox1.SetName("CheckBox1");
+  BitBtn1.SetName("BitBtn1");
+  StatusBar1.SetName("StatusBar1");
+
+  DateTimePicker1.SetValue(EncodeDateTime(kInitialDate));
+  DateTimePicker2.SetValue(TimePart(EncodeDateTime(kInitialDate)));
+  BitBtn1.onClick = [this] { BitBtn1Click(); };
+  ShellListView1.onMouseDown = [this] { ShellListView1MouseDown(); };
+  ShellTreeView1.onChange = [this](HTREEITEM node) { ShellTreeView1Change(node); };
+  Splitter1.onMoved = [this] { LayoutPane(); };
+
+  RECT client{};
+  GetClientRect(Handle(), &client);
+  Layout(client.right, client.bottom);
+  // FormCreate: nothing picked yet; then the tree starts at the desktop,
+  // which lists the desktop's files.
+  model_.Create();
+  ShellTreeView1.Build();
+}
+
+TFileUp::~TFileUp() {
+  // No notification may reach the handlers while the members go.
+  DestroyControls();
+}
+
+void TFileUp::Resized(int clientWidth, int clientHeight) { Layout(clientWidth, clientHeight); }
+
+void TFileUp::Layout(int clientWidth, int clientHeight) {
+  Panel2.SetBounds({0, 0, kAddressLabelWidth, kTopBarHeight});
+  Panel3.SetBounds(
+      {kAddressLabelWidth, 0, std::max(clientWidth - kAddressLabelWidth, 0), kTopBarHeight});
+  StatusBar1.SetBounds({0, clientHeight - kStatusHeight, clientWidth, kStatusHeight});
+  const int paneTop = kTopBarHeight;
+  const int paneHeight = std::max(clientHeight - kTopBarHeight - kStatusHeight, 0);
+  // The tree keeps the width the splitter gave it.
+  const int treeWidth =
+      std::min(ShellTreeView1.GetBounds().width, std::max(clientWidth - kSplitterWidth, 0));
+  ShellTreeView1.SetBounds({0, paneTop, treeWidth, paneHeight});
+  Splitter1.SetBounds({treeWidth, paneTop, kSplitterWidth, paneHeight});
+  const int paneLeft = treeWidth + kSplitterWidth;
+  RightPane.SetBounds({paneLeft, paneTop, std::max(clientWidth - paneLeft, 0), paneHeight});
+  LayoutPane();
+}
+
+void TFileUp::LayoutPane() {
+  const Bounds pane = RightPane.GetBounds();
+  const int listHeight = std::max(pane.height - kEditBarHeight, 0);
+  ShellListView1.SetBounds({0, 0, pane.width, listHeight});
+  Panel5.SetBounds({0, listHeight, pane.width, kEditBarHeight});
+}
+
+void TFileUp::ShellTreeView1Change(HTREEITEM node) {
+  const AnsiName path = ShellTreeView1.PathOf(node);
+  model_.TreeChanged(path.text, path.exact);
+}
+
+void TFileUp::ShellListView1MouseDown() { model_.ListMouseDown(); }
+
+void TFileUp::BitBtn1Click() { model_.Apply(); }
+
+void TFileUp::SetStatus(const std::string& text) { StatusBar1.SetText(text); }
+
+void TFileUp::SetListRoot(const std::string& path) { ShellListView1.SetRoot(path); }
+
+void TFileUp::SetAddress(const std::string& path) { Panel3.SetText(path); }
+
+bool TFileUp::SelectedItem(std::string& path, bool& exact, bool& isFolder) {
+  const int index = ShellListView1.SelectedIndex();
+  if (index < 0) return false;
+  isFolder = ShellListView1.IsFolder(index);
+  const AnsiName name = ShellListView1.ParsingNameOf(index);
+  path = name.text;
+  exact = name.exact;
+  return true;
+}
+
+void TFileUp::SetPickedFile(const std::string& path) { PatsUp.SetText(path); }
+
+double TFileUp::DateValue() { return DateTimePicker1.Value(); }
+
+double TFileUp::TimeValue() { return DateTimePicker2.Value(); }
+
+void TFileUp::SetDateValue(double value) { DateTimePicker1.SetValue(value); }
+
+void TFileUp::SetTimeValue(double value) { DateTimePicker2.SetValue(value); }
+
+bool TFileUp::ReadOnlyChecked() { return readOnlyModel_.Checked(); }
+
+void TFileUp::SetReadOnlyChecked(bool checked) { readOnlyModel_.SetChecked(checked); }
+
+void TFileUp::RefreshList() { ShellListView1.Refresh(); }
+
+}  // namespace purga::win

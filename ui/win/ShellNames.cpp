@@ -1,0 +1,138 @@
+#include "ui/win/ShellNames.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace purga::win {
+
+void Pidl::Reset() {
+  if (pidl_ != nullptr) CoTaskMemFree(pidl_);
+  pidl_ = nullptr;
+}
+
+Pidl Pidl::Combine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
+  return Pidl(ILCombine(parent, child));
+}
+
+Pidl Pidl::Clone(LPCITEMIDLIST pidl) { return Pidl(ILClone(pidl)); }
+
+AnsiName ToAnsiExact(std::wstring_view wide) {
+  AnsiName name;
+  if (wide.empty()) return name;
+  const int wideLength = static_cast<int>(wide.size());
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
+                                         nullptr, 0, nullptr, &usedDefault);
+  if (length <= 0) {
+    name.exact = false;
+    return name;
+  }
+  name.text.resize(static_cast<size_t>(length));
+  usedDefault = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, name.text.data(),
+                      length, nullptr, &usedDefault);
+  // The way back must give the very same characters: that also catches a
+  // best-fit mapping that the flag did not prevent.
+  name.exact = !usedDefault && ToWide(name.text) == wide;
+  return name;
+}
+
+std::wstring ToWide(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  const int ansiLength = static_cast<int>(ansi.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), ansiLength, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), ansiLength, wide.data(), length);
+  return wide;
+}
+
+ComPtr<IShellFolder> DesktopFolder() {
+  ComPtr<IShellFolder> desktop;
+  SHGetDesktopFolder(desktop.Out());
+  return desktop;
+}
+
+Pidl DesktopPidl() {
+  Pidl pidl;
+  SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, pidl.Out());
+  return pidl;
+}
+
+bool IsDesktopPidl(LPCITEMIDLIST pidl) { return pidl != nullptr && pidl->mkid.cb == 0; }
+
+ComPtr<IShellFolder> ParentFolder(LPCITEMIDLIST absolute, LPCITEMIDLIST& child) {
+  child = absolute;
+  if (IsDesktopPidl(absolute)) return DesktopFolder();
+  ComPtr<IShellFolder> parent;
+  if (FAILED(SHBindToParent(absolute, IID_IShellFolder, parent.OutVoid(), &child))) {
+    child = nullptr;
+    parent.Reset();
+  }
+  return parent;
+}
+
+ComPtr<IShellFolder> BindFolder(LPCITEMIDLIST absolute) {
+  ComPtr<IShellFolder> desktop = DesktopFolder();
+  if (!desktop || IsDesktopPidl(absolute)) return desktop;
+  ComPtr<IShellFolder> folder;
+  desktop->BindToObject(absolute, nullptr, IID_IShellFolder, folder.OutVoid());
+  return folder;
+}
+
+std::wstring DisplayName(IShellFolder* folder, LPCITEMIDLIST child, SHGDNF flags) {
+  if (folder == nullptr || child == nullptr) return {};
+  STRRET ret{};
+  if (FAILED(folder->GetDisplayNameOf(child, flags, &ret))) return {};
+  LPWSTR text = nullptr;
+  if (FAILED(StrRetToStrW(&ret, child, &text)) || text == nullptr) return {};
+  std::wstring name(text);
+  CoTaskMemFree(text);
+  return name;
+}
+
+std::wstring ParsingName(LPCITEMIDLIST absolute) {
+  LPCITEMIDLIST child = nullptr;
+  ComPtr<IShellFolder> parent = ParentFolder(absolute, child);
+  return DisplayName(parent.Get(), child, SHGDN_FORPARSING);
+}
+
+SFGAOF ItemAttributes(IShellFolder* folder, LPCITEMIDLIST child, SFGAOF mask) {
+  if (folder == nullptr || child == nullptr) return 0;
+  SFGAOF attributes = mask;
+  if (FAILED(folder->GetAttributesOf(1, &child, &attributes))) return 0;
+  return attributes & mask;
+}
+
+int CompareItems(IShellFolder* folder, LPCITEMIDLIST a, LPCITEMIDLIST b) {
+  const HRESULT result = folder->CompareIDs(0, a, b);
+  if (FAILED(result)) return 0;
+  return static_cast<short>(HRESULT_CODE(result));
+}
+
+HIMAGELIST SmallSystemImageList() {
+  SHFILEINFOW info{};
+  return reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+}
+
+int SmallIconIndex(LPCITEMIDLIST absolute, bool open) {
+  SHFILEINFOW info{};
+  UINT flags = SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON;
+  if (open) flags |= SHGFI_OPENICON;
+  if (SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof info, flags) == 0)
+    return 0;
+  return info.iIcon;
+}
+
+std::wstring EditText(HWND edit) {
+  if (edit == nullptr) return {};
+  const int length = GetWindowTextLengthW(edit);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(edit, text.data(), length + 1);
+  text.resize(static_cast<size_t>(std::max(got, 0)));
+  return text;
+}
+
+}  // namespace purga::win

@@ -1,0 +1,82 @@
+// The shell folder tree: the shell namespace from the desktop down, folders
+// only, with the shell's names and icons, children read when a node is first
+// expanded. It does not watch the file system.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/win/Controls.h"
+#include "ui/win/ShellNames.h"
+
+namespace purga::win {
+
+class ShellTree : public Control {
+ public:
+  // What a right click on a node does.
+  enum class RightClick {
+    Nothing,    // neither selects nor opens a menu
+    ShellMenu,  // the shell's context menu of the node's folder, at the pointer
+  };
+
+  ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick rightClick);
+  ~ShellTree() override;
+
+  // Puts in the desktop as the one top node, expands it one level and
+  // selects it, which raises onChange.
+  void Build();
+
+  HTREEITEM Selected() const;
+  // Selects a node (raising onChange when the selection changes).
+  void Select(HTREEITEM item);
+  // Reads and expands the nodes down to the folder `path` (a parsing name)
+  // and returns its node, or nullptr when the tree does not lead there.
+  HTREEITEM Reveal(const std::string& path);
+  // The parsing name of the selected node (the full path of a file-system
+  // folder); empty with nothing selected.
+  AnsiName SelectedPath() const;
+  // The parsing name of a node.
+  AnsiName PathOf(HTREEITEM item) const;
+  // Re-reads the node's subfolders. Sub-nodes that were expanded stay
+  // expanded where they still exist; the selection and the top visible node
+  // stay as they were unless they are gone.
+  void Refresh(HTREEITEM item);
+  // The node showing the folder `absolute`, if it has been read.
+  HTREEITEM FindNode(LPCITEMIDLIST absolute) const;
+
+  // The selection changed to the node given.
+  std::function<void(HTREEITEM)> onChange;
+
+ protected:
+  bool OnNotify(NMHDR& header, LRESULT& result) override;
+
+ private:
+  struct Node {
+    Pidl absolute;
+    HTREEITEM item = nullptr;
+    bool loaded = false;  // children read
+  };
+
+  Node* NodeOf(HTREEITEM item) const;
+  HTREEITEM Insert(HTREEITEM parent, Pidl absolute, const std::wstring& label,
+                   HTREEITEM after = TVI_LAST);
+  // The folder's subfolders, sorted as the shell sorts them.
+  std::vector<Pidl> ReadChildren(IShellFolder* folder) const;
+  void LoadChildren(HTREEITEM item);
+  void DeleteChildren(HTREEITEM item);
+  void SetHasChildren(HTREEITEM item, bool hasChildren);
+  void Merge(HTREEITEM item);
+  bool BeginRename(HTREEITEM item);
+  bool EndRename(HTREEITEM item, HWND edit);
+  void ShowShellMenu();
+
+  RightClick rightClick_;
+  OleScope ole_;
+  ComPtr<IShellFolder> desktop_;
+  std::map<const Node*, std::unique_ptr<Node>> nodes_;
+};
+
+}  // namespace purga::win
