@@ -3,14 +3,14 @@
 // program's ANSI (code page 932) paths.
 #pragma once
 
-#include <commctrl.h>
-#include <shellapi.h>
-
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "platform/win32/Win32Api.h"
+// After <windows.h>:
+#include <commctrl.h>
+#include <shellapi.h>
 
 namespace purga::win {
 
