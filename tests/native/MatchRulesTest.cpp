@@ -100,6 +100,24 @@ TEST_F(MatchRulesTest, OtherExtensionIsUpperCasedByAsciiOnly) {
   EXPECT_EQ(Match("x.fgh"), 0);
 }
 
+TEST_F(MatchRulesTest, EarlierCategoriesDecideBeforeTheOtherExtension) {
+  // Every fixed category enabled with a size test no file passes: where one
+  // of them holds the extension, it decides and the file stays.
+  for (int i = 0; i < kCategoryCount; ++i) Enable(i, 1, 99999);
+  Enable(kOtherRule);
+  std::strcpy(DeleteSettings.OtherExtension, "dat");
+  const struct {
+    const char* name;
+    int32_t expected;
+  } cases[] = {
+      {"x.dat", 1}, {"x.da", 1}, {"x.at", 1},
+      {"x.a", 0},  // *.RA
+      {"x.d", 0},  // *.GID
+      {"x.t", 0},  // *.HTM
+  };
+  for (const auto& c : cases) EXPECT_EQ(Match(c.name), c.expected) << c.name;
+}
+
 TEST_F(MatchRulesTest, FlagsCountOnlyWhenExactlyOne) {
   for (uint8_t value : {0, 2, 0xFF}) {
     SetUp();
