@@ -486,12 +486,29 @@ bool FakePlatform::SetCurrentDirectory(const std::string& path) {
 bool FakePlatform::IsLeadByte(uint8_t byte) { return IsCp932Lead(byte); }
 
 std::string FakePlatform::UpperCase(const std::string& text) {
-  // CharUpperBuffA in code page 932: ASCII letters only, double-byte
-  // characters left whole.
+  // CharUpperBuffA in code page 932 (it goes through Unicode, as measured
+  // under Wine): ASCII letters and the full-width Latin, Greek and Cyrillic
+  // letters change; every other character stays whole.
+  struct Range {
+    uint16_t first, last, upperFirst;
+  };
+  static constexpr Range kDoubleByteLetters[] = {
+      {0x8281, 0x829A, 0x8260},  // ａ..ｚ
+      {0x83BF, 0x83D6, 0x839F},  // α..ω
+      {0x8470, 0x847E, 0x8440},  // а..н
+      {0x8480, 0x8491, 0x844F},  // о..я
+  };
   std::string upper = text;
   for (size_t i = 0; i < upper.size(); ++i) {
     const auto byte = static_cast<uint8_t>(upper[i]);
     if (IsCp932Lead(byte) && i + 1 < upper.size()) {
+      const auto code = static_cast<uint16_t>(byte << 8 | static_cast<uint8_t>(upper[i + 1]));
+      for (const Range& r : kDoubleByteLetters) {
+        if (code < r.first || code > r.last) continue;
+        const auto to = static_cast<uint16_t>(r.upperFirst + (code - r.first));
+        upper[i] = static_cast<char>(to >> 8);
+        upper[i + 1] = static_cast<char>(to & 0xFF);
+      }
       ++i;
       continue;
     }
