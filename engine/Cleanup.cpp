@@ -114,10 +114,10 @@ void EmptyFolderTree(const std::string& folder) {
     FindScope find(os.FindFirst(pattern, entry));
     if (find.get() != nullptr) {
       do {
-        if ((entry.attributes == 32 || entry.attributes == 33) && NameIsFaithful(entry.name)) {
-          const std::string path = folder + "\\" + entry.name;
-          SetPathAttributes(path, 32);
-          os.DeleteFile(path);
+        if (entry.attributes != 32 && entry.attributes != 33) continue;
+        if (const auto path = PathToDelete(folder, entry.name)) {
+          SetPathAttributes(*path, 32);
+          os.DeleteFile(*path);
         }
       } while (os.FindNext(find.get(), entry));
     }

@@ -28,6 +28,13 @@ bool NameIsFaithful(const std::string& name) {
   return FindLastSeparator(name, "\\/:*?<>\"|") == std::string::npos;
 }
 
+std::optional<std::string> PathToDelete(const std::string& folder, const std::string& name) {
+  if (!NameIsFaithful(name)) return std::nullopt;
+  std::string path = folder + "\\" + name;
+  if (!Os().NamesItself(path)) return std::nullopt;
+  return path;
+}
+
 TFileDelte::TFileDelte(RunWindow& owner) try : OwnerWindow(owner), root_(TargetFolder) {
   alive_.fetch_add(1);
   try {
@@ -142,12 +149,10 @@ void TFileDelte::HandleFile(const FindEntry& entry, const std::string& folder) {
 
   bool deleted = false;
   try {
-    // A name the platform could not give back faithfully would delete some
-    // other file: it is reported like a failed deletion.
-    if (NameIsFaithful(entry.name)) {
-      const std::string path = folder + "\\" + entry.name;
-      if (FlagSet(DeleteSettings.DeleteReadOnly)) SetPathAttributes(path, 32);
-      deleted = Os().DeleteFile(path);
+    // A file that cannot be named safely is reported like a failed deletion.
+    if (const auto path = PathToDelete(folder, entry.name)) {
+      if (FlagSet(DeleteSettings.DeleteReadOnly)) SetPathAttributes(*path, 32);
+      deleted = Os().DeleteFile(*path);
     }
   } catch (...) {
     deleted = false;

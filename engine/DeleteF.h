@@ -27,6 +27,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/RunWindow.h"
@@ -79,6 +80,11 @@ class TFileDelte {
 // character mapped to 0x5C such as the yen sign), or ending in "." or " "
 // (which the platform strips from a path) would name something else.
 bool NameIsFaithful(const std::string& name);
+
+// The path under which the file `name` of `folder` may be changed and
+// deleted: only for a faithful name whose path reaches that file itself, not
+// a file elsewhere through a link.
+std::optional<std::string> PathToDelete(const std::string& folder, const std::string& name);
 
 // Closes a find handle however the loop over its entries is left.
 class FindScope {

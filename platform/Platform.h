@@ -59,6 +59,14 @@ class Platform {
   virtual void FindClose(FindHandle handle) = 0;
 
   virtual bool DeleteFile(const std::string& path) = 0;
+  // True when `path` reaches the entry of that name itself, not another file
+  // or folder through a link. Wine reports a link to a file as a plain file
+  // and deletes the file it points to; the deletion checks here first.
+  // Platforms without such links keep this default.
+  virtual bool NamesItself(const std::string& path) {
+    (void)path;
+    return true;
+  }
   virtual bool RemoveDirectory(const std::string& path) = 0;
   virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;

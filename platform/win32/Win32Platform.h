@@ -12,6 +12,7 @@ class Win32Platform : public Platform {
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
   bool DeleteFile(const std::string& path) override;
+  bool NamesItself(const std::string& path) override;  // in Win32Links.cpp
   bool RemoveDirectory(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   void Sleep(uint32_t milliseconds) override;

@@ -283,6 +283,12 @@ bool FakePlatform::DeleteFile(const std::string& path) {
   return true;
 }
 
+bool FakePlatform::NamesItself(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  Record("NamesItself " + path);
+  return linkedPaths.count(path) == 0;
+}
+
 bool FakePlatform::RemoveDirectory(const std::string& path) {
   std::lock_guard lock(mutex_);
   Record("RemoveDirectory " + path);

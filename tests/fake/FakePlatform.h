@@ -35,6 +35,7 @@ class FakePlatform : public Platform {
   std::set<std::string> failRemove;   // RemoveDirectory fails
   std::set<std::string> failList;     // FindFirst on "<path>\*.*" fails
   std::set<std::string> failSetAttributes;
+  std::set<std::string> linkedPaths;  // NamesItself of these paths is false
   bool failWrite = false;              // WriteFile writes nothing
   bool shortWrite = false;             // WriteFile writes one byte less
   bool failClose = false;
@@ -77,6 +78,7 @@ class FakePlatform : public Platform {
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
   bool DeleteFile(const std::string& path) override;
+  bool NamesItself(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   void Sleep(uint32_t milliseconds) override;

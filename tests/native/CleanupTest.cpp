@@ -163,6 +163,8 @@ TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
       os_.AddFile(root + "\\" + e.name, 1, e.word);
     }
   }
+  os_.AddFile(root + "\\link.tmp");
+  os_.linkedPaths.insert(root + "\\link.tmp");  // a link to a file elsewhere
   os_.AddFile(root + "\\q?.tmp");
   os_.AddFile(root + "\\yen.tmp");
   os_.ReportNameAs(root + "\\yen.tmp", "\\yen.tmp");
@@ -173,6 +175,9 @@ TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
       EXPECT_EQ(os_.Exists(root + "\\" + e.name + "\\inside.tmp"), !e.gone) << e.name;
     }
   }
+  EXPECT_TRUE(os_.Exists(root + "\\link.tmp"));
+  EXPECT_FALSE(Log({"SetFileAttributes"}).empty());
+  EXPECT_TRUE(Log({"SetFileAttributes " + root + "\\link.tmp"}).empty());
   EXPECT_TRUE(os_.Exists(root + "\\q?.tmp"));
   EXPECT_TRUE(os_.Exists(root + "\\yen.tmp"));
   EXPECT_EQ(Log({"DeleteFile"}).size(), 4u);  // f32, f33 and the files inside d16, d17
@@ -294,17 +299,12 @@ TEST_F(CleanupTest, PreRunTasksRunInTheirOrderByFlagsOfExactlyOne) {
     RunPreRunTasks();
     // Each logged operation belongs to one task.
     const std::pair<const char*, const char*> owners[] = {
-        {"FindFirst ", "temp"},
-        {"FindClose ", "temp"},
-        {"SetFileAttributes", "temp"},
-        {"DeleteFile", "temp"},
-        {"RemoveDirectory", "temp"},
-        {"FindFirstUrl", "cache"},
-        {"FindNextUrl", "cache"},
-        {"FindCloseUrl", "cache"},
-        {"ProcessPendingMessages", "cache"},
-        {"DeleteUrlCacheEntry", "cache"},
-        {"AddToRecentDocs 1 null", "recent"},
+        {"FindFirst ", "temp"},           {"FindClose ", "temp"},
+        {"NamesItself", "temp"},          {"SetFileAttributes", "temp"},
+        {"DeleteFile", "temp"},           {"RemoveDirectory", "temp"},
+        {"FindFirstUrl", "cache"},        {"FindNextUrl", "cache"},
+        {"FindCloseUrl", "cache"},        {"ProcessPendingMessages", "cache"},
+        {"DeleteUrlCacheEntry", "cache"}, {"AddToRecentDocs 1 null", "recent"},
     };
     Lines tasks;
     for (const std::string& line : os_.Log()) {

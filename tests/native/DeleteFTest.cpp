@@ -358,9 +358,17 @@ TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
   os_.AddFile("C:\\T\\held.htm", 1, 33);
   os_.failDelete.insert("C:\\T\\held.htm");
   DeleteSettings.DeleteReadOnly = 1;
+  os_.AddFile("C:\\T\\link.htm", 1, 33);  // Wine shows a link to a file as the file it points to
+  os_.linkedPaths.insert("C:\\T\\link.htm");
   Run();
   EXPECT_FALSE(os_.Exists("C:\\T\\ro.htm"));
+  EXPECT_LT(IndexOf("NamesItself C:\\T\\ro.htm"), IndexOf("SetFileAttributes C:\\T\\ro.htm 32"));
   EXPECT_LT(IndexOf("SetFileAttributes C:\\T\\ro.htm 32"), IndexOf("DeleteFile C:\\T\\ro.htm"));
+  // A link is neither changed nor deleted: that would reach the file it
+  // points to.
+  EXPECT_FALSE(HasPrefix("SetFileAttributes C:\\T\\link.htm"));
+  EXPECT_FALSE(HasPrefix("DeleteFile C:\\T\\link.htm"));
+  EXPECT_TRUE(Has("Progress link.htm 削除できません"));
   // A selected file whose deletion fails stays behind with the word 32.
   EXPECT_EQ(os_.Attributes("C:\\T\\held.htm"), 32u);
 }

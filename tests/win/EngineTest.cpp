@@ -1,0 +1,376 @@
+// The deletion worker and the clean-up tasks on real files under Wine. Trees
+// are made from the Linux side (fast, and able to make what Windows calls
+// cannot: symbolic links, names the code page lacks).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "common/Hensu.h"
+#include "common/commFunc.h"
+#include "engine/Cleanup.h"
+#include "engine/DeleteF.h"
+#include "platform/win32/UiCall.h"
+#include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32Platform.h"
+#include "tests/win/EngineWinSupport.h"
+#include "tests/win/UiRunWindow.h"
+
+namespace purga {
+namespace {
+
+using test::AttributesOf;
+using test::PathExists;
+using test::Sh;
+
+class EngineWinTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { InstallWin32Platform(); }
+
+  void SetUp() override {
+    base_ = std::string("C:\\purga-engine\\") +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ::CreateDirectoryA("C:\\purga-engine", nullptr);
+    ::CreateDirectoryA(base_.c_str(), nullptr);
+    unixBase_ = test::UnixPath(base_);
+    if (unixBase_.empty()) GTEST_SKIP() << "needs Wine: trees are made from the Linux side";
+    ASSERT_EQ(Sh("cd '" + unixBase_ + "' && chmod -R u+w . && rm -rf ./* ./.[!.]* && mkdir T"), 0);
+    target_ = base_ + "\\T";
+    std::memset(&DeleteSettings, 0, sizeof DeleteSettings);
+    InitSettings();
+    DeleteSettings.DeleteSmaller = 0;
+    DeleteSettings.DeleteEmptyFolders = 0;
+    DeleteSettings.DeleteReadOnly = 0;
+    DeleteSettings.Rules[0].Enabled = 1;  // *.HTM
+  }
+
+  void TearDown() override {
+    if (!unixBase_.empty()) Sh("chmod -R u+w '" + unixBase_ + "'; rm -rf '" + unixBase_ + "'");
+  }
+
+  // Runs a shell script in the test's folder (the parent of T). $y holds
+  // "¥" and $e "€", which have no narrow literal in this code page.
+  static std::string Prelude() {
+    return "y=$(printf '\\302\\245'); e=$(printf '\\342\\202\\254'); ";
+  }
+  void Make(const std::string& script) {
+    ASSERT_EQ(Sh(Prelude() + "cd '" + unixBase_ + "' && " + script), 0) << script;
+  }
+  bool UnixTest(const std::string& test) {
+    return Sh(Prelude() + "cd '" + unixBase_ + "' && test " + test) == 0;
+  }
+
+  void RunWorker() {
+    window_.log.clear();
+    TargetFolder = target_;
+    StopRequested.store(0);
+    RunGuard.store(1);
+    FreeSpaceBefore.store(GetDriveFreeKB("C"));
+    new TFileDelte(window_);
+    ASSERT_TRUE(test::PumpUntil([] { return !TFileDelte::Alive(); }));
+    EXPECT_EQ(RunGuard.load(), 0);
+  }
+  std::string Caption(RunCaption which) const { return window_.captions[static_cast<int>(which)]; }
+  bool Logged(const std::string& line) const {
+    return std::find(window_.log.begin(), window_.log.end(), line) != window_.log.end();
+  }
+  std::string In(const std::string& relative) const { return base_ + "\\" + relative; }
+
+  std::string base_, unixBase_, target_;
+  UiCall ui_;
+  test::UiRunWindow window_{ui_, true};
+};
+
+TEST_F(EngineWinTest, TenFilesOfWhichThreeAreSelected) {
+  Make("cd T && touch a.htm b.txt c.htm d.txt e.txt f.html g.txt h.txt i.txt j.txt");
+  RunWorker();
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "10");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "3");
+  EXPECT_FALSE(PathExists(In("T\\a.htm")));
+  EXPECT_FALSE(PathExists(In("T\\f.html")));
+  EXPECT_TRUE(PathExists(In("T\\b.txt")));
+  // The first and the last calls of a run.
+  ASSERT_GE(window_.log.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(window_.log.begin(), window_.log.begin() + 3),
+            (std::vector<std::string>{"Caption 2 0", "Caption 3 0", "Progress "}));
+  EXPECT_EQ(window_.log[window_.log.size() - 3], "Progress ");
+  EXPECT_EQ(window_.log.back().rfind("Caption 1 ", 0), 0u);
+}
+
+TEST_F(EngineWinTest, NestedFoldersAreRemovedFromTheBottomUp) {
+  Make(
+      "mkdir -p T/outer/middle/inner && touch T/outer/middle/inner/a.htm "
+      "T/outer/middle/inner/b.htm T/keep.txt");
+  DeleteSettings.DeleteEmptyFolders = 1;
+  RunWorker();
+  EXPECT_FALSE(PathExists(In("T\\outer")));
+  EXPECT_TRUE(PathExists(In("T\\keep.txt")));
+  Make("rm T/keep.txt");
+  RunWorker();
+  EXPECT_FALSE(PathExists(target_));  // empty at the end of its own walk
+  EXPECT_TRUE(PathExists(base_));
+}
+
+TEST_F(EngineWinTest, ReadOnlyFilesGoOnlyWithTheOption) {
+  Make("touch T/ro.htm && chmod a-w T/ro.htm");
+  ASSERT_EQ(AttributesOf(In("T\\ro.htm")), 33u);
+  RunWorker();
+  EXPECT_TRUE(PathExists(In("T\\ro.htm")));
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "1");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "0");
+  EXPECT_TRUE(Logged("Progress ro.htm 削除できません"));
+  DeleteSettings.DeleteReadOnly = 1;
+  RunWorker();
+  EXPECT_FALSE(PathExists(In("T\\ro.htm")));
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "1");
+}
+
+TEST_F(EngineWinTest, AFileHeldOpenStaysBehindWithTheArchiveWordOnly) {
+  Make("touch T/held.htm && chmod a-w T/held.htm");
+  const HANDLE held =
+      ::CreateFileA(In("T\\held.htm").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  DeleteSettings.DeleteReadOnly = 1;
+  RunWorker();
+  ::CloseHandle(held);
+  EXPECT_TRUE(PathExists(In("T\\held.htm")));
+  EXPECT_EQ(AttributesOf(In("T\\held.htm")), 32u);
+  EXPECT_TRUE(Logged("Progress held.htm 削除できません"));
+}
+
+TEST_F(EngineWinTest, HiddenFilesAreNeitherCountedNorDeleted) {
+  Make("touch T/hidden.htm T/.dot.htm T/shown.htm");
+  ASSERT_TRUE(::SetFileAttributesA(In("T\\hidden.htm").c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_EQ(AttributesOf(In("T\\hidden.htm")), 34u);
+  RunWorker();
+  EXPECT_TRUE(PathExists(In("T\\hidden.htm")));
+  EXPECT_TRUE(PathExists(In("T\\.dot.htm")));
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "1");
+  // With the archive bit alone the same file is examined.
+  ASSERT_TRUE(::SetFileAttributesA(In("T\\hidden.htm").c_str(), FILE_ATTRIBUTE_ARCHIVE));
+  RunWorker();
+  EXPECT_FALSE(PathExists(In("T\\hidden.htm")));
+}
+
+TEST_F(EngineWinTest, LinksAreNeverFollowedOutOfTheTarget) {
+  Make(
+      "mkdir -p outside/sub && touch outside/a.htm outside/sub/b.htm outside/f.htm"
+      " && ln -s $PWD/outside T/link && ln -s $PWD/outside/f.htm T/flink.htm");
+  EXPECT_EQ(AttributesOf(In("T\\link")), 0x410u);  // a folder link carries the reparse bit
+  DeleteSettings.DeleteEmptyFolders = 1;
+  DeleteSettings.DeleteReadOnly = 1;
+  RunWorker();
+  EXPECT_TRUE(UnixTest("-L T/link"));
+  EXPECT_TRUE(PathExists(In("outside\\a.htm")));
+  EXPECT_TRUE(PathExists(In("outside\\sub\\b.htm")));
+  // Wine shows a link to a file as a plain file, and deleting it would
+  // delete the file it points to: the link is examined but left alone.
+  EXPECT_TRUE(Logged("Progress flink.htm 削除できません"));
+  EXPECT_TRUE(UnixTest("-L T/flink.htm"));
+  EXPECT_TRUE(PathExists(In("outside\\f.htm")));
+}
+
+TEST_F(EngineWinTest, JapaneseNamesAreWalkedAndLossyNamesLeftAlone) {
+  // "¥" reaches the program as 0x5C and "€" as "?": "¥..¥victim.htm" would
+  // read as "\..\victim.htm", a file outside the target.
+  Make(
+      "mkdir -p T/表 T/能 T/$y..${y}outside outside && touch T/ソ.htm T/表/能.htm T/能/ソ.htm"
+      " T/$y..${y}victim.htm T/$e.htm T/$y..${y}outside/o.htm victim.htm outside/o.htm");
+  DeleteSettings.DeleteEmptyFolders = 1;
+  RunWorker();
+  EXPECT_FALSE(PathExists(In("T\\ソ.htm")));
+  EXPECT_FALSE(PathExists(In("T\\表")));
+  EXPECT_FALSE(PathExists(In("T\\能")));
+  EXPECT_TRUE(PathExists(In("victim.htm")));
+  EXPECT_TRUE(PathExists(In("outside\\o.htm")));
+  EXPECT_TRUE(UnixTest("-e T/$y..${y}victim.htm -a -e T/$e.htm -a -e T/$y..${y}outside/o.htm"));
+  EXPECT_TRUE(Logged("Progress \\..\\victim.htm 削除できません"));
+  EXPECT_TRUE(Logged("Progress ?.htm 削除できません"));
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "5");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "3");
+}
+
+TEST_F(EngineWinTest, ATreeDeeperThanThePathLimitIsWalkedAsFarAsItCanBe) {
+  // 30 levels of 10 characters: the files below about level 20 lie beyond
+  // MAX_PATH for the ANSI calls.
+  Make(
+      "d=T/deep && for i in $(seq 30); do d=$d/0123456789; mkdir -p $d; touch $d/x.htm; done"
+      " && mkdir -p T/side && touch T/side/y.htm above.htm");
+  DeleteSettings.DeleteEmptyFolders = 1;
+  DeleteSettings.DeleteReadOnly = 1;
+  RunWorker();
+  EXPECT_FALSE(PathExists(In("T\\side")));
+  EXPECT_FALSE(PathExists(In("T\\deep\\0123456789\\x.htm")));
+  EXPECT_TRUE(UnixTest("-e T/deep/$(printf '0123456789/%.0s' $(seq 30))x.htm"));
+  EXPECT_TRUE(PathExists(In("above.htm")));
+  EXPECT_TRUE(PathExists(target_));
+  const int read = std::stoi(Caption(RunCaption::ReadCount));
+  EXPECT_GT(read, 2);
+  EXPECT_LT(read, 31);
+}
+
+TEST_F(EngineWinTest, StopAndWaitServesTheWorkerWithoutAMessageLoop) {
+  Make("cd T && for i in $(seq 300); do : > f$i.htm; done");
+  TargetFolder = target_;
+  StopRequested.store(0);
+  RunGuard.store(1);
+  new TFileDelte(window_);
+  // Let it start; then end the program's side of the run.
+  ASSERT_TRUE(test::PumpUntil([&] { return window_.calls > 20; }));
+  TFileDelte::StopAndWait([&] { ui_.ServeFor(10); });
+  EXPECT_FALSE(TFileDelte::Alive());
+  EXPECT_EQ(RunGuard.load(), 0);
+  EXPECT_EQ(window_.log.back().rfind("Caption 1 ", 0), 0u);
+  EXPECT_LT(std::stoi(Caption(RunCaption::ReadCount)), 300);
+}
+
+TEST(UiCallTest, EachCallRunsOnTheUiThreadBeforeTheCallerGoesOn) {
+  UiCall ui;
+  const DWORD uiThread = ::GetCurrentThreadId();
+  std::vector<int> done;  // UI thread only
+  std::atomic<bool> finished{false};
+  std::atomic<int> misordered{0};
+  std::string caught;
+  std::thread worker([&] {
+    for (int i = 0; i < 200; ++i) {
+      size_t seen = 0;
+      ui.Run([&] {
+        if (::GetCurrentThreadId() != uiThread) misordered.fetch_add(1);
+        done.push_back(i);
+        seen = done.size();
+      });
+      if (seen != static_cast<size_t>(i) + 1) misordered.fetch_add(1);
+    }
+    try {
+      ui.Run([] { throw std::runtime_error("from the UI thread"); });
+    } catch (const std::runtime_error& e) {
+      caught = e.what();
+    }
+    finished.store(true);
+  });
+  ASSERT_TRUE(test::PumpUntil([&] { return finished.load(); }));
+  worker.join();
+  EXPECT_EQ(misordered.load(), 0);
+  ASSERT_EQ(done.size(), 200u);
+  EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+  EXPECT_EQ(caught, "from the UI thread");
+  // On the UI thread itself a call runs at once.
+  bool ran = false;
+  ui.Run([&] { ran = true; });
+  EXPECT_TRUE(ran);
+}
+
+TEST(UiCallTest, ACallerWhoseWindowHasGoneIsNotLeftWaiting) {
+  MSG message;
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+  auto ui = std::make_unique<UiCall>();
+  std::atomic<bool> returned{false};
+  bool ran = false;
+  std::thread worker([&, call = ui.get()] {
+    call->Run([&] { ran = true; });
+    returned.store(true);
+  });
+  // Wait, without serving it, until the call is in this thread's queue.
+  const ULONGLONG posted = ::GetTickCount64() + 10000;
+  while (HIWORD(::GetQueueStatus(QS_POSTMESSAGE)) == 0 && ::GetTickCount64() < posted)
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
+  ui.reset();
+  const ULONGLONG deadline = ::GetTickCount64() + 10000;
+  while (!returned.load() && ::GetTickCount64() < deadline) ::Sleep(5);
+  EXPECT_TRUE(returned.load());
+  worker.join();
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+  EXPECT_FALSE(ran);
+}
+
+// --- clean-up tasks ---
+
+TEST_F(EngineWinTest, TheTempFolderIsEmptiedButKept) {
+  const auto temp = GetTempFolder();
+  ASSERT_TRUE(temp.has_value());
+  EXPECT_EQ(temp->back(), '\\');
+  const std::string unixTemp = test::UnixPath(*temp);
+  ASSERT_FALSE(unixTemp.empty());
+  ASSERT_EQ(
+      Sh("cd '" + unixTemp +
+         "' && mkdir -p purga-a/b purga-held .purga-dot purga-ro"
+         " && touch purga-1.tmp purga-a/2.tmp purga-a/b/3.tmp purga-held/4.tmp purga-held/5.tmp"
+         " .purga-dot/6.tmp purga-ro.tmp purga-ro/7.tmp && chmod a-w purga-ro.tmp"),
+      0);
+  ::SetFileAttributesA((*temp + "purga-ro").c_str(),
+                       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
+  const HANDLE held = ::CreateFileA((*temp + "purga-held\\4.tmp").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  CleanFolderTree(*temp);
+  ::CloseHandle(held);
+  EXPECT_EQ(CleanRoot, *temp);
+  EXPECT_TRUE(PathExists(*temp));
+  for (const char* gone :
+       {"purga-1.tmp", "purga-a", "purga-ro.tmp", "purga-ro", "purga-held\\5.tmp"})
+    EXPECT_FALSE(PathExists(*temp + gone)) << gone;
+  for (const char* kept : {"purga-held\\4.tmp", ".purga-dot\\6.tmp"})
+    EXPECT_TRUE(PathExists(*temp + kept)) << kept;
+  Sh("cd '" + unixTemp + "' && rm -rf purga-held .purga-dot");
+}
+
+// One entry committed to the URL cache with the cache's own calls.
+bool AddCacheEntry(const char* url, DWORD type) {
+  char file[MAX_PATH] = {};
+  if (!::CreateUrlCacheEntryA(url, 0, "txt", file, 0)) return false;
+  test::MakeFile(file);
+  return ::CommitUrlCacheEntryA(url, file, FILETIME{}, FILETIME{}, type, nullptr, 0, nullptr,
+                                nullptr) != FALSE;
+}
+
+bool InCache(const char* url) {
+  DWORD size = 0;
+  ::GetUrlCacheEntryInfoA(url, nullptr, &size);
+  return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+TEST(CleanupWinTest, TheUrlCacheLosesItsContentButNotCookiesOrHistory) {
+  InstallWin32Platform();
+  const char* content[] = {"http://purga.example/a.html", "http://purga.example/b.png"};
+  const char* cookie = "Cookie:user@purga.example/";
+  const char* history = "Visited: user@http://purga.example/a.html";
+  for (const char* url : content) ASSERT_TRUE(AddCacheEntry(url, NORMAL_CACHE_ENTRY)) << url;
+  ASSERT_TRUE(AddCacheEntry(cookie, COOKIE_CACHE_ENTRY));
+  ASSERT_TRUE(AddCacheEntry(history, URLHISTORY_CACHE_ENTRY));
+  ClearUrlCache();
+  for (const char* url : content) EXPECT_FALSE(InCache(url)) << url;
+  EXPECT_TRUE(InCache(cookie));
+  EXPECT_TRUE(InCache(history));
+  ::DeleteUrlCacheEntryA(cookie);
+  ::DeleteUrlCacheEntryA(history);
+  ClearUrlCache();  // an empty cache: nothing to do, no error
+  EXPECT_FALSE(InCache(content[0]));
+}
+
+TEST(CleanupWinTest, RecentDocumentsAreCleared) {
+  InstallWin32Platform();
+  const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
+  char document[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, document);
+  std::strcat(document, "purga-recent.txt");
+  ASSERT_TRUE(test::MakeFile(document));
+  ::SHAddToRecentDocs(SHARD_PATHA, document);
+  HKEY opened = nullptr;
+  ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened), ERROR_SUCCESS);
+  ::RegCloseKey(opened);
+  EraseRecentDocuments();
+  // Wine forgets the list (its registry key); the shortcut files stay.
+  EXPECT_NE(::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened), ERROR_SUCCESS);
+  ::DeleteFileA(document);
+  char recent[MAX_PATH] = {};
+  if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_RECENT, nullptr, 0, recent)))
+    Sh("rm -f '" + test::UnixPath(recent) + "'/purga-recent*");
+}
+
+}  // namespace
+}  // namespace purga
