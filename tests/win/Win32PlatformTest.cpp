@@ -1,0 +1,255 @@
+// The Win32 implementation of the platform seam on real files, and the
+// environment the program expects: code page 932 and its font.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+#include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32Platform.h"
+#include "tests/support/CodePageCases.h"
+#include "tests/win/WinFiles.h"
+
+namespace purga {
+namespace {
+
+class Win32PlatformTest : public ::testing::Test {
+ protected:
+  Win32PlatformTest() : os_(InstallWin32Platform()) {}
+  Win32Platform& os_;
+};
+
+TEST(Win32Environment, AnsiCodePageIsJapanese) { EXPECT_EQ(::GetACP(), 932u); }
+
+TEST(Win32Environment, FormsFontIsMappedToIpaPGothic) {
+  // Without the mapping Wine would fall back to its first Japanese font, the
+  // fixed-pitch IPA Gothic.
+  const char* face = "ＭＳ Ｐゴシック";
+  const HDC dc = ::CreateCompatibleDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  const HFONT font = ::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   DEFAULT_PITCH | FF_DONTCARE, face);
+  ASSERT_NE(font, nullptr);
+  const HGDIOBJ old = ::SelectObject(dc, font);
+
+  char selected[LF_FACESIZE] = {};
+  ::GetTextFaceA(dc, sizeof selected, selected);
+  EXPECT_STREQ(selected, face);
+  TEXTMETRICA metrics = {};
+  ASSERT_TRUE(::GetTextMetricsA(dc, &metrics));
+  EXPECT_EQ(metrics.tmCharSet, SHIFTJIS_CHARSET);
+  std::vector<char> outline(::GetOutlineTextMetricsA(dc, 0, nullptr));
+  ASSERT_FALSE(outline.empty());
+  auto* otm = reinterpret_cast<OUTLINETEXTMETRICA*>(outline.data());
+  ASSERT_NE(::GetOutlineTextMetricsA(dc, static_cast<UINT>(outline.size()), otm), 0u);
+  const std::string fullName = outline.data() + reinterpret_cast<size_t>(otm->otmpFullName);
+  EXPECT_EQ(fullName.rfind("IPAPGothic", 0), 0u) << fullName;
+  // Proportional: an i is narrower than a W.
+  SIZE narrow, wide;
+  ::GetTextExtentPoint32A(dc, "i", 1, &narrow);
+  ::GetTextExtentPoint32A(dc, "W", 1, &wide);
+  EXPECT_LT(narrow.cx, wide.cx);
+
+  ::SelectObject(dc, old);
+  ::DeleteObject(font);
+  ::DeleteDC(dc);
+}
+
+TEST_F(Win32PlatformTest, CodePageAgreesWithTheFake) {
+  for (const auto& c : test::kLeadByteCases)
+    EXPECT_EQ(os_.IsLeadByte(c.byte), c.lead) << int(c.byte);
+  for (const auto& c : test::kUpperCaseCases) EXPECT_EQ(os_.UpperCase(c.text), c.upper) << c.text;
+}
+
+TEST_F(Win32PlatformTest, ErrorMessageIsTheSystemsTextWithoutLineBreak) {
+  EXPECT_EQ(os_.ErrorMessage(ERROR_ACCESS_DENIED), "アクセスが拒否されました。");
+  const std::string notFound = os_.ErrorMessage(ERROR_FILE_NOT_FOUND);
+  ASSERT_FALSE(notFound.empty());
+  EXPECT_NE(notFound.back(), '\n');
+  EXPECT_NE(notFound.back(), '\r');
+  EXPECT_EQ(os_.ErrorMessage(0x2000FFFF), "");  // no such message
+}
+
+TEST_F(Win32PlatformTest, OpenModesShareAsTheirCallersNeed) {
+  test::ScratchFolder folder("purga-open");
+  const std::string path = folder / "file.bin";
+
+  EXPECT_EQ(os_.OpenFile(path, OpenMode::ReadWriteExisting), nullptr);
+  EXPECT_EQ(os_.LastError(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(os_.OpenFile(path, OpenMode::WriteExistingShared), nullptr);
+
+  FileHandle created = os_.OpenFile(path, OpenMode::CreateTruncate);
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(os_.WriteFile(created, "abcdef", 6), 6);
+  EXPECT_TRUE(os_.CloseFile(created));
+
+  // Read and write, sharing only reading: a second writer is refused.
+  FileHandle first = os_.OpenFile(path, OpenMode::ReadWriteExisting);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(os_.OpenFile(path, OpenMode::ReadWriteExisting), nullptr);
+  EXPECT_EQ(os_.LastError(), static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+  char buffer[16] = {};
+  EXPECT_EQ(os_.ReadFile(first, buffer, sizeof buffer), 6);
+  EXPECT_EQ(std::string(buffer), "abcdef");
+  EXPECT_EQ(os_.ReadFile(first, buffer, sizeof buffer), 0);
+  EXPECT_TRUE(os_.CloseFile(first));
+
+  // Writers that share writing can open the file side by side.
+  FileHandle a = os_.OpenFile(path, OpenMode::WriteExistingShared);
+  FileHandle b = os_.OpenFile(path, OpenMode::WriteExistingShared);
+  EXPECT_NE(a, nullptr);
+  EXPECT_NE(b, nullptr);
+  if (a) os_.CloseFile(a);
+  if (b) os_.CloseFile(b);
+
+  // Creating an existing file truncates it.
+  created = os_.OpenFile(path, OpenMode::CreateTruncate);
+  ASSERT_NE(created, nullptr);
+  EXPECT_TRUE(os_.CloseFile(created));
+  EXPECT_EQ(test::ReadWholeFile(path), "");
+}
+
+TEST_F(Win32PlatformTest, FindReportsNamesAttributesAndSizes) {
+  test::ScratchFolder folder("purga-find");
+  const std::string name = "\x83\x5c\x95\x5c.txt";  // ソ表.txt
+  ASSERT_TRUE(test::WriteWholeFile(folder / name, std::string(1234, 'x')));
+  ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
+
+  std::set<std::string> names;
+  FindEntry entry;
+  FindHandle find = os_.FindFirst(folder / "*.*", entry);
+  ASSERT_NE(find, nullptr);
+  do {
+    names.insert(entry.name);
+    if (entry.name == name) {
+      EXPECT_EQ(entry.attributes, kAttrArchive);
+      EXPECT_EQ(entry.size, 1234u);
+      EXPECT_NE(entry.lastWriteTime, 0u);
+    }
+    if (entry.name == "sub") {
+      EXPECT_EQ(entry.attributes, kAttrDirectory);
+    }
+  } while (os_.FindNext(find, entry));
+  os_.FindClose(find);
+  EXPECT_EQ(names, (std::set<std::string>{".", "..", name, "sub"}));
+
+  EXPECT_EQ(os_.FindFirst(folder / "missing\\*.*", entry), nullptr);
+  EXPECT_TRUE(os_.DeleteFile(folder / name));
+  EXPECT_FALSE(os_.DeleteFile(folder / name));
+  EXPECT_TRUE(os_.RemoveDirectory(folder / "sub"));
+}
+
+TEST_F(Win32PlatformTest, TimeConversionsRoundTrip) {
+  // 2024-02-29 13:45:58, packed as a FAT date and time.
+  const uint16_t date = ((2024 - 1980) << 9) | (2 << 5) | 29;
+  const uint16_t time = (13 << 11) | (45 << 5) | (58 / 2);
+  uint64_t fileTime = 0;
+  ASSERT_TRUE(os_.DosDateTimeToFileTime(date, time, fileTime));
+  uint16_t date2 = 0, time2 = 0;
+  ASSERT_TRUE(os_.FileTimeToDosDateTime(fileTime, date2, time2));
+  EXPECT_EQ(date2, date);
+  EXPECT_EQ(time2, time);
+
+  uint64_t local = 0, back = 0;
+  ASSERT_TRUE(os_.FileTimeToLocal(fileTime, local));
+  ASSERT_TRUE(os_.LocalToFileTime(local, back));
+  EXPECT_EQ(back, fileTime);
+  // Before 1980 has no FAT form.
+  ASSERT_TRUE(os_.DosDateTimeToFileTime((0 << 9) | (1 << 5) | 1, 0, fileTime));
+  EXPECT_FALSE(os_.FileTimeToDosDateTime(fileTime - 10'000'000ull * 86400, date2, time2));
+}
+
+TEST_F(Win32PlatformTest, CurrentDirectoryRoundTrips) {
+  std::string before;
+  ASSERT_TRUE(os_.GetCurrentDirectory(before));
+  test::ScratchFolder folder("purga-cwd");
+  ASSERT_TRUE(os_.SetCurrentDirectory(folder.Path()));
+  std::string now;
+  ASSERT_TRUE(os_.GetCurrentDirectory(now));
+  EXPECT_EQ(now, folder.Path());
+  EXPECT_FALSE(os_.SetCurrentDirectory(folder / "missing"));
+  ASSERT_TRUE(os_.SetCurrentDirectory(before));
+}
+
+// Finds `url` in the URL cache through the seam, with the size probe that
+// the clean-up uses.
+bool CacheHolds(Platform& os, const std::string& url) {
+  uint32_t size = 0;
+  CacheHandle find = os.FindFirstUrlCacheEntry(nullptr, nullptr, &size);
+  if (find != nullptr || os.LastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+  std::vector<char> block(size);
+  auto* entry = reinterpret_cast<CacheEntryHead*>(block.data());
+  entry->dwStructSize = size;
+  find = os.FindFirstUrlCacheEntry(nullptr, entry, &size);
+  if (find == nullptr) return false;
+  bool found = false;
+  for (;;) {
+    if (entry->lpszSourceUrlName != nullptr && url == entry->lpszSourceUrlName) found = true;
+    size = 0;
+    if (os.FindNextUrlCacheEntry(find, nullptr, &size)) break;  // cannot succeed without a block
+    if (os.LastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    block.assign(size, '\0');
+    entry = reinterpret_cast<CacheEntryHead*>(block.data());
+    entry->dwStructSize = size;
+    if (!os.FindNextUrlCacheEntry(find, entry, &size)) break;
+  }
+  os.FindCloseUrlCache(find);
+  return found;
+}
+
+TEST_F(Win32PlatformTest, UrlCacheEntriesAreFoundAndDeleted) {
+  const std::string url =
+      "http://purga.test/win32-platform-" + std::to_string(::GetCurrentProcessId());
+  char local[MAX_PATH] = {};
+  ASSERT_TRUE(::CreateUrlCacheEntryA(url.c_str(), 0, "txt", local, 0));
+  ASSERT_TRUE(test::WriteWholeFile(local, "cached"));
+  const FILETIME never = {};
+  ASSERT_TRUE(::CommitUrlCacheEntryA(url.c_str(), local, never, never, NORMAL_CACHE_ENTRY, nullptr,
+                                     0, nullptr, nullptr));
+
+  EXPECT_TRUE(CacheHolds(os_, url));
+  EXPECT_TRUE(os_.DeleteUrlCacheEntry(url.c_str()));
+  EXPECT_FALSE(CacheHolds(os_, url));
+  EXPECT_FALSE(os_.DeleteUrlCacheEntry(url.c_str()));
+}
+
+LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) {
+    ++*reinterpret_cast<int*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    return 0;
+  }
+  return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(Win32PlatformTest, PendingMessagesAreDispatchedAndQuitIsKept) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = CountingWindowProc;
+  windowClass.hInstance = ::GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "PurgaPendingMessagesTest";
+  ::RegisterClassA(&windowClass);
+  const HWND window = ::CreateWindowA(windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                      nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  int count = 0;
+  ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&count));
+
+  ::PostMessageA(window, WM_APP, 0, 0);
+  ::PostMessageA(window, WM_APP, 0, 0);
+  os_.ProcessPendingMessages();
+  EXPECT_EQ(count, 2);
+  MSG message;
+
+  // A quit request stays for the message loop that owns it.
+  ::PostQuitMessage(7);
+  os_.ProcessPendingMessages();
+  ASSERT_TRUE(::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(message.wParam, 7u);
+
+  ::DestroyWindow(window);
+  ::UnregisterClassA(windowClass.lpszClassName, windowClass.hInstance);
+}
+
+}  // namespace
+}  // namespace purga
