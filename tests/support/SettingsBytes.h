@@ -45,6 +45,24 @@ inline std::string ExpectedDefaultRecord() {
   return bytes;
 }
 
+// The record after a load that read `file` (shorter than the record) and
+// took the default path: the file's bytes stay except where that path
+// stores the rules, the empty texts' NULs and the three boxes it ticks;
+// beyond the file the record keeps its start-up values.
+inline std::string ExpectedAfterFailedRead(const std::string& file) {
+  const std::string defaults = ExpectedDefaultRecord();
+  std::string expected = defaults;
+  expected.replace(0, file.size(), file);
+  for (size_t rule = 0; rule < 17 * 8; rule += 8) {
+    expected.replace(rule, 2, defaults, rule, 2);          // Enabled, SizeLimited
+    expected.replace(rule + 4, 4, defaults, rule + 4, 4);  // ThresholdKB
+  }
+  expected[0x098] = '\0';
+  expected[0x0A2] = '\0';
+  for (size_t flag : {0x09F, 0x0A0, 0x0A1}) expected[flag] = 1;
+  return expected;
+}
+
 // A valid record whose every reserved byte and text tail is non-zero: what a
 // file written by an earlier version with other values could hold.
 inline std::string RecordWithReservedBytes() {
