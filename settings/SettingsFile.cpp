@@ -55,12 +55,15 @@ void WriteSettingsFile(const DeleteSettingsRecord& record) {
   if (file == nullptr) ThrowIoError(*path);
   const int64_t written = os.WriteFile(file, &record, static_cast<uint32_t>(kSettingsSize));
   const bool writeFailed = written != static_cast<int64_t>(kSettingsSize);
-  uint32_t writeError = writeFailed ? os.LastError() : 0;
+  // A failed write leaves its error code. A short one succeeds and sets
+  // none: the last error may still be the create's "already exists". It is
+  // a full disk in practice.
+  constexpr uint32_t kErrorDiskFull = 112;
+  const uint32_t writeError = written < 0 ? os.LastError() : kErrorDiskFull;
   const bool closed = os.CloseFile(file);
   if (writeFailed) {
     std::string message = os.ErrorMessage(writeError);
-    // A short write without an error code is a full disk in practice.
-    if (writeError == 0 || message.empty()) message = "ディスクに書き込めません";
+    if (message.empty()) message = "ディスクに書き込めません";
     throw IoError(message + " (" + *path + ")");
   }
   if (!closed) ThrowIoError(*path);

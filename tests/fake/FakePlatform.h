@@ -37,7 +37,7 @@ class FakePlatform : public Platform {
   std::set<std::string> failSetAttributes;
   std::set<std::string> linkedPaths;  // NamesItself of these paths is false
   bool failWrite = false;              // WriteFile writes nothing
-  bool shortWrite = false;             // WriteFile writes one byte less
+  bool shortWrite = false;             // WriteFile writes one byte less, with success
   bool failClose = false;
   // The enumeration reports the entry at this path under another name, as the
   // ANSI calls do for a character the code page lacks ("?") or maps onto a

@@ -144,8 +144,14 @@ TEST_F(SettingsFileTest, SaveFailureRaisesThePlatformsMessageAndKeepsTheRecord) 
       {"open", [](test::FakePlatform& os) { os.AddFile(kPath, 0, kAttrReadOnly); },
        test::kErrorAccessDenied, false},
       {"write", [](test::FakePlatform& os) { os.failWrite = true; }, test::kErrorDiskFull, true},
-      {"short write", [](test::FakePlatform& os) { os.shortWrite = true; }, test::kErrorDiskFull,
-       true},
+      // A successful short write leaves an older error code in place; it is
+      // not the reason.
+      {"short write",
+       [](test::FakePlatform& os) {
+         os.shortWrite = true;
+         os.OpenFile("C:\\missing\\file", OpenMode::ReadWriteExisting);
+       },
+       test::kErrorDiskFull, true},
       {"close", [](test::FakePlatform& os) { os.failClose = true; }, test::kErrorAccessDenied,
        true},
   };
