@@ -238,7 +238,8 @@ void Panel::Paint(HDC dc) {
   }
   if (!caption.empty()) {
     InflateRect(&r, -2, 0);
-    UINT format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+    UINT format = look_.wrap ? DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX
+                             : DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
     format |= look_.align == Align::Left    ? DT_LEFT
               : look_.align == Align::Right ? DT_RIGHT
                                             : DT_CENTER;
@@ -297,7 +298,7 @@ void Edit::ShowModel() {
       SendMessageA(Handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
     }
   }
-  Control::SetEnabled(model_.Enabled());
+  SetEnabled(model_.Enabled());
 }
 
 void Edit::OnCommand(HWND /*from*/, int code) {
@@ -312,14 +313,15 @@ void Edit::OnCommand(HWND /*from*/, int code) {
 SpinEdit::SpinEdit(Form& form, HWND parent, const Bounds& bounds, SpinEditModel& model,
                    const std::string& hint)
     : Edit(form, parent, bounds, model, hint) {
-  arrows_ =
-      CreateWindowExA(0, UPDOWN_CLASSA, "",
-                      WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0,
-                      0, 0, 0, GetParent(Handle()), nullptr, GetModuleHandleA(nullptr), nullptr);
+  // The arrows are placed by SetBounds, not by the up-down control: its own
+  // alignment overlaps the edit's border and changes the outer size.
+  arrows_ = CreateWindowExA(0, UPDOWN_CLASSA, "", WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS, 0, 0, 0, 0,
+                            GetParent(Handle()), nullptr, GetModuleHandleA(nullptr), nullptr);
   SendMessageA(arrows_, UDM_SETRANGE32, SpinEditModel::kMinValue, SpinEditModel::kMaxValue);
   SendMessageA(arrows_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle()), 0);
   AddWindow(arrows_);
   if (!hint.empty()) AddTooltip(arrows_, hint);
+  SetBounds(bounds);
   SetEnabled(model.Enabled());
 }
 
@@ -334,9 +336,10 @@ Bounds SpinEdit::GetBounds() const {
 }
 
 void SpinEdit::SetBounds(const Bounds& bounds) {
-  Control::SetBounds(bounds);
-  // The arrows take their room from the edit again.
-  SendMessageA(arrows_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle()), 0);
+  const int arrowsWidth = std::min(GetSystemMetrics(SM_CXVSCROLL), bounds.width / 2);
+  Control::SetBounds({bounds.left, bounds.top, bounds.width - arrowsWidth, bounds.height});
+  MoveWindow(arrows_, bounds.left + bounds.width - arrowsWidth, bounds.top, arrowsWidth,
+             bounds.height, TRUE);
 }
 
 void SpinEdit::SetEnabled(bool enabled) {

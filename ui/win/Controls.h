@@ -87,6 +87,7 @@ struct PanelLook {
   Edge edge = Edge::Raised;
   Align align = Align::Center;
   COLORREF colour = CLR_INVALID;  // CLR_INVALID: the button face
+  bool wrap = false;              // the caption breaks into lines
 };
 
 // A container that draws a bevel and a one-line caption: panels, group

@@ -137,6 +137,12 @@ Control* Form::FindControl(HWND hwnd) const {
   return nullptr;
 }
 
+Control* Form::FindControl(const std::string& name) const {
+  for (const auto& control : controls_)
+    if (control->Name() == name) return control.get();
+  return nullptr;
+}
+
 HWND Form::Tooltip() {
   if (tooltip_ == nullptr && hwnd_ != nullptr) {
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,

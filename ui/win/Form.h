@@ -78,6 +78,8 @@ class Form {
   const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
   // The control that owns the window `hwnd`, or nullptr.
   Control* FindControl(HWND hwnd) const;
+  // The control the form named `name` (Control::SetName), or nullptr.
+  Control* FindControl(const std::string& name) const;
 
   // Children's notifications of a container land here (panels forward them).
   LRESULT RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled);
