@@ -4,8 +4,6 @@
 //   A  examined twice without deleting, then deleted through the worker
 //   B  deleted by a bare FindFirstFileA/DeleteFileA loop (the floor)
 //   C  deleted by cmd /c del /s /q
-#include <psapi.h>  // after <windows.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -19,6 +17,10 @@
 #include "platform/win32/UiCall.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
+
+// clang-format off
+#include <psapi.h>  // needs <windows.h> first
+// clang-format on
 
 namespace {
 
