@@ -408,7 +408,11 @@ TEST_F(MainFormTest, StartRunsOverARealFolderToItsCounters) {
   Click("CheckBox26");  // *.BAK
   Find("StaticText3").SetText("?");
   Find("StaticText5").SetText("?");
+  window_->Show();
   Click("SpeedButton5");
+  // Closing the window does not stop the run; the captions stay current.
+  SendMessageA(window_->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(window_->Handle()));
   // The window runs no modal loop here: the test thread serves it.
   ASSERT_TRUE(PumpUntil([] { return RunGuard.load() == 0 && !TFileDelte::Alive(); }));
   EXPECT_EQ(Find("StaticText3").Text(), "6");
@@ -422,6 +426,24 @@ TEST_F(MainFormTest, StartRunsOverARealFolderToItsCounters) {
   EXPECT_EQ(Find("ProgressText").Text(), "");
   // Start saved the settings first.
   EXPECT_NE(GetFileAttributesA(SettingsFilePath()->c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainFormTest, ShutDownStopsARunAndWaitsForItsEnd) {
+  TempTree tree("purga_shutdown");
+  for (int i = 0; i < 3; ++i) tree.AddFile("f" + std::to_string(i) + ".bak", 10);
+  window_->Model().controls.SetFolder(tree.Root());
+  for (const char* name : {"CheckBox33", "CheckBox40", "CheckBox1", "CheckBox2"}) Click(name);
+  Click("CheckBox26");
+  Click("SpeedButton5");
+  // Nobody serves the window yet: the worker waits in its first hand-over.
+  ASSERT_TRUE(TFileDelte::Alive());
+  window_->ShutDown();
+  EXPECT_FALSE(TFileDelte::Alive());
+  EXPECT_EQ(RunGuard.load(), 0);
+  EXPECT_EQ(StopRequested.load(), 1);
+  // Stopped before its first entry: nothing examined, nothing deleted.
+  EXPECT_EQ(Find("StaticText3").Text(), "0");
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(tree.Exists("f" + std::to_string(i) + ".bak"));
 }
 
 TEST_F(MainFormTest, StartAsksFirstAndNoStartsNothing) {
