@@ -3,8 +3,11 @@
 # project's Wine prefix with the Japanese locale.
 set -u
 exe="$1"; shift
-# The prefix lives in the build folder that holds the program.
-PURGA_BUILD="$(cd "$(dirname "$exe")" && while [ ! -f CMakeCache.txt ] && [ "$PWD" != / ]; do cd ..; done; pwd)"
+# The prefix lives in the build folder that holds the program; a program
+# outside any build folder runs in $PURGA_BUILD's (by default build/win64's).
+dir="$(cd "$(dirname "$exe")" && pwd)"
+while [ -n "$dir" ] && [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir="$(dirname "$dir")"; done
+if [ -f "$dir/CMakeCache.txt" ]; then export PURGA_BUILD="$dir"; fi
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 purga_ensure_prefix || exit 1
 purga_start_server
