@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "common/Hensu.h"
 #include "common/commFunc.h"
@@ -50,14 +51,14 @@ struct Memory {
 // The same hand-over through a cross-thread SendMessage, for comparison.
 class SendMessageCall {
  public:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP + 1) return ::DefWindowProcA(window, message, wParam, lParam);
+    reinterpret_cast<void (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
+    return 0;
+  }
   SendMessageCall() {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam,
-                                 LPARAM lParam) -> LRESULT {
-      if (message != WM_APP + 1) return ::DefWindowProcA(window, message, wParam, lParam);
-      reinterpret_cast<void (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
-      return 0;
-    };
+    windowClass.lpfnWndProc = Proc;
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "PurgaBenchSend";
     ::RegisterClassA(&windowClass);
@@ -68,7 +69,7 @@ class SendMessageCall {
   template <typename Work>
   void Run(Work&& work) {
     ::SendMessageA(window_, WM_APP + 1, reinterpret_cast<WPARAM>(+[](void* context) {
-                     (*static_cast<Work*>(context))();
+                     (*static_cast<std::remove_reference_t<Work>*>(context))();
                    }),
                    reinterpret_cast<LPARAM>(&work));
   }
