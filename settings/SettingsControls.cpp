@@ -13,14 +13,15 @@ SettingsControls::SettingsControls(DeleteSettingsRecord& record)
       record_(record) {
   for (int i = 0; i < kRuleCount; ++i) {
     CategoryControls& c = categories[i];
+    // A spin edit never shows an empty text; set before the handlers are
+    // wired, so that building the controls writes nothing into the record.
+    c.spin.SetText("1");
     c.deleteBox.onClick = [this, i] { DeleteBoxClick(i); };
     c.sizeBox.onClick = [this, i] { SizeBoxClick(i); };
     c.spin.onChange = [this, i] { SpinChange(i); };
     // The size box and the spin edit start disabled.
     c.sizeBox.SetEnabled(false);
     c.spin.SetEnabled(false);
-    // A spin edit never shows an empty text before it is first set.
-    c.spin.SetText("1");
   }
   otherExtension.SetEnabled(false);
   otherExtension.onChange = [this] { Edit5Change(); };
