@@ -29,12 +29,18 @@ shot="$PURGA_BUILD/launcher.png"
 rm -f "$shot"
 export PURGA_EXE="$exe" PURGA_SHOT="$shot"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  wine explorer /desktop=Purgator,1024x768 "$PURGA_EXE" &
+  wine explorer /desktop=Purgator,1024x768 "$PURGA_EXE" 2>/dev/null &
   wine_pid=$!
+  shoot() { import -window root -crop 300x180+380+50 "png:$1"; }
+  previous=$(mktemp) current=$(mktemp)
+  # The launcher exists (hidden) before it is shown: wait until it is mapped.
   geometry=""
   for _ in $(seq 1 300); do  # up to 60 s: the first start of a prefix is slow
-    geometry=$(xwininfo -root -tree 2>/dev/null | sed -n "s/.*\"StartForm\".* \([0-9]*x[0-9]*+[0-9]*+[0-9]*\) .*/\1/p" | head -1)
-    [ -n "$geometry" ] && break
+    id=$(xwininfo -root -tree 2>/dev/null | sed -n "s/^ *\(0x[0-9a-f]*\) \"StartForm\".*/\1/p" | head -1)
+    if [ -n "$id" ] && xwininfo -id "$id" | grep -q "IsViewable"; then
+      geometry=$(xwininfo -id "$id" | sed -n "s/.*-geometry //p")
+      break
+    fi
     sleep 0.2
   done
   if [ -z "$geometry" ]; then
@@ -42,12 +48,11 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     kill "$wine_pid" 2>/dev/null
     exit 1
   fi
-  # The part of the screen around the launcher, once two shots in a row agree
-  # (the window has finished painting).
-  previous=$(mktemp) current=$(mktemp)
+  # Painted: more colours than the bare desktop, and two shots in a row agree.
   for _ in $(seq 1 50); do
-    import -window root -crop 300x180+380+50 "png:$current"
-    cmp -s "$current" "$previous" && break
+    shoot "$current"
+    colours=$(identify -format %k "$current")
+    if [ "$colours" -gt 16 ] && cmp -s "$current" "$previous"; then break; fi
     cp "$current" "$previous"
     sleep 0.2
   done
@@ -55,7 +60,15 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   rm -f "$previous"
   echo "The launcher (\"StartForm\", $geometry) ran on a virtual display."
   echo "Screenshot of the launcher: $PURGA_SHOT"
-  # Closes its windows, as the close box would: the program ends by itself.
-  wine taskkill /im Purgator.exe >/dev/null 2>&1 || true
+  # Close its windows, as the close box would (from inside the same Wine
+  # desktop: taskkill sees only the windows of its own); the program then
+  # ends by itself. Should it not, end it.
+  in_desktop() { wine explorer /desktop=Purgator,1024x768 "$@" >/dev/null 2>&1; }
+  in_desktop taskkill /im Purgator.exe
+  for _ in $(seq 1 100); do
+    kill -0 "$wine_pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -0 "$wine_pid" 2>/dev/null && in_desktop taskkill /f /im Purgator.exe
   wait "$wine_pid" 2>/dev/null || true
 '
