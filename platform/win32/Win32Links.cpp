@@ -8,15 +8,21 @@ namespace purga {
 
 namespace {
 
-// The long, absolute form of an existing path, or empty.
-std::string LongFullPath(const std::string& path) {
+// The absolute form of a path, or empty.
+std::string FullPath(const std::string& path) {
   char full[MAX_PATH * 4];
-  DWORD length = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  const DWORD length = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
   if (length == 0 || length >= sizeof full) return {};
+  return std::string(full, length);
+}
+
+// The same path with every short (8.3) name written long, or empty. Costly
+// under Wine (it lists each folder on the way), so only asked when needed.
+std::string LongPath(const std::string& path) {
   char longPath[MAX_PATH * 4];
-  length = ::GetLongPathNameA(full, longPath, sizeof longPath);
-  if (length == 0 || length >= sizeof longPath) return full;
-  return longPath;
+  const DWORD length = ::GetLongPathNameA(path.c_str(), longPath, sizeof longPath);
+  if (length == 0 || length >= sizeof longPath) return {};
+  return std::string(longPath, length);
 }
 
 std::wstring Wide(const std::string& text) {
@@ -58,8 +64,12 @@ bool Win32Platform::NamesItself(const std::string& path) {
     target = "\\\\" + target.substr(8);
   else if (target.rfind("\\\\?\\", 0) == 0)
     target = target.substr(4);
-  const std::string expected = LongFullPath(path);
-  return !expected.empty() && SameText(target, expected);
+  const std::string full = FullPath(path);
+  if (full.empty()) return false;
+  if (SameText(target, full)) return true;
+  // The path may hold short names where the resolved one has long names.
+  const std::string longPath = LongPath(full);
+  return !longPath.empty() && SameText(target, longPath);
 }
 
 }  // namespace purga

@@ -100,6 +100,19 @@ TEST_F(EngineWinTest, TenFilesOfWhichThreeAreSelected) {
   EXPECT_EQ(window_.log.back().rfind("Caption 1 ", 0), 0u);
 }
 
+TEST_F(EngineWinTest, ATargetNamedByItsShortPathIsWalkedAsUsual) {
+  Make("mkdir -p T/a-rather-long-folder-name && touch T/a-rather-long-folder-name/page.htm");
+  char shortPath[MAX_PATH] = {};
+  ASSERT_GT(::GetShortPathNameA(In("T\\a-rather-long-folder-name").c_str(), shortPath, MAX_PATH),
+            0u);
+  ASSERT_EQ(std::string(shortPath).find("a-rather-long-folder-name"), std::string::npos)
+      << shortPath;
+  target_ = shortPath;
+  RunWorker();
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "1");
+  EXPECT_FALSE(PathExists(In("T\\a-rather-long-folder-name\\page.htm")));
+}
+
 TEST_F(EngineWinTest, NestedFoldersAreRemovedFromTheBottomUp) {
   Make(
       "mkdir -p T/outer/middle/inner && touch T/outer/middle/inner/a.htm "
