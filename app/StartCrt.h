@@ -1,0 +1,52 @@
+// The launcher: the program's main window, a small toolbar of three picture
+// buttons that opens the deletion window, the file date editor and the help
+// file. Closing it ends the program.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "ui/win/Controls.h"
+#include "ui/win/Form.h"
+
+namespace purga::win {
+
+// A button that shows a 32 x 32 icon from the exe's resources and no text.
+class PictureButton : public Control {
+ public:
+  PictureButton(Form& form, const Bounds& bounds, int iconId, const std::string& hint);
+  HICON Picture() const { return picture_; }
+
+  std::function<void()> onClick;
+
+ protected:
+  void OnCommand(HWND from, int code) override;
+
+ private:
+  HICON picture_ = nullptr;
+};
+
+class TStartForm : public Form {
+ public:
+  // Outer size and position of the launcher, screen coordinates.
+  static constexpr Bounds kOuter{461, 109, 117, 66};
+
+  TStartForm();
+
+  // Left to right.
+  PictureButton& SpeedButton2;  // deletion window
+  PictureButton& SpeedButton3;  // file date editor
+  PictureButton& SpeedButton1;  // help
+
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void SpeedButton3Click();
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+};
+
+// The program-wide launcher, created first at start-up.
+extern TStartForm* StartForm;
+
+}  // namespace purga::win
