@@ -1,0 +1,210 @@
+// A deletion run through the windows of the real program: launcher, deletion
+// window, Start, the confirmation, the counters, the disk and Purga.in.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "Driver.h"
+
+namespace e2e {
+namespace {
+
+constexpr const char* kDeletionWindow = "Purgator　Ver. 2.01";
+constexpr const char* kConfirmCaption = "　　　設定をもう一度確認";
+constexpr const char* kRoot = "C:\\purga-e2e";
+constexpr const char* kOutside = "C:\\purga-e2e-outside";
+
+// The settings record as the file holds it, built byte by byte from its
+// documented layout (not from the program's own structure).
+class Record {
+ public:
+  Record() : bytes_(492, '\0') {
+    const int32_t thresholds[17] = {30,  30, 30, 30,  3000, 3000, 3000, 3000, 3000,
+                                    200, 30, 30, 100, 5000, 100,  50,   300};
+    for (int i = 0; i < 17; ++i) Rule(i, 0, 0, thresholds[i]);
+  }
+  void Rule(int i, uint8_t enabled, uint8_t sizeLimited, int32_t thresholdKB) {
+    bytes_[8 * i] = static_cast<char>(enabled);
+    bytes_[8 * i + 1] = static_cast<char>(sizeLimited);
+    std::memcpy(&bytes_[8 * i + 4], &thresholdKB, 4);  // little-endian
+  }
+  void Text(size_t offset, const std::string& text) {
+    std::memcpy(&bytes_[offset], text.data(), text.size());
+  }
+  void Flag(size_t offset, uint8_t value) { bytes_[offset] = static_cast<char>(value); }
+  const std::string& Bytes() const { return bytes_; }
+
+  static constexpr size_t kOtherExtension = 0x098, kDeleteEmptyFolders = 0x09F,
+                          kDeleteSmaller = 0x0A0, kConfirmStart = 0x0A1, kSavedFolder = 0x0A2,
+                          kCleanBrowserCache = 0x1E8, kClearRecentDocs = 0x1E9,
+                          kCleanWinTemp = 0x1EA, kDeleteReadOnly = 0x1EB;
+
+ private:
+  std::string bytes_;
+};
+
+struct TreeFile {
+  const char* path;  // below kRoot
+  size_t size;
+  DWORD attributes;  // set after creation; 0 = as created
+  bool deleted;      // by the run
+};
+
+// With *.TXT from 5 KB, *.BAK and "dat" selected, read-only files kept and
+// emptied folders removed.
+const TreeFile kTree[] = {
+    {"big.txt", 6000, 0, true},
+    {"small.txt", 100, 0, false},
+    {"notes.doc", 10, 0, false},
+    {"old.bak", 10, 0, true},
+    {"locked.bak", 10, FILE_ATTRIBUTE_READONLY, false},
+    {"hidden.bak", 10, FILE_ATTRIBUTE_HIDDEN, false},
+    {"data.dat", 10, 0, true},
+    {"sub1\\a.bak", 10, 0, true},
+    {"sub1\\b.dat", 10, 0, true},
+    {"sub1\\deeper\\c.bak", 10, 0, true},
+    {".git\\x.bak", 10, 0, false},
+    {"keep\\y.bak", 10, 0, true},
+    {"keep\\z.doc", 10, 0, false},
+};
+constexpr int kExamined = 11;  // every file but hidden.bak and .git\x.bak
+constexpr int kDeleted = 7;
+
+void MakeTree() {
+  RemoveTree(kRoot);
+  RemoveTree(kOutside);
+  for (const char* folder : {kRoot, "C:\\purga-e2e\\sub1", "C:\\purga-e2e\\sub1\\deeper",
+                             "C:\\purga-e2e\\.git", "C:\\purga-e2e\\keep", kOutside})
+    CreateDirectoryA(folder, nullptr);
+  for (const TreeFile& f : kTree) {
+    const std::string path = std::string(kRoot) + "\\" + f.path;
+    ASSERT_TRUE(WriteFileBytes(path, std::string(f.size, 'x'))) << path;
+    if (f.attributes != 0) SetFileAttributesA(path.c_str(), f.attributes);
+  }
+  ASSERT_TRUE(WriteFileBytes(std::string(kOutside) + "\\outside.bak", "x"));
+}
+
+// A status counter of the deletion window, found by its place in the status
+// bar ("読み込み件数" at 528, "削除件数" at 666).
+HWND Counter(HWND window, int left) {
+  return FindDescendant(window, [left](HWND hwnd) {
+    const RECT r = RectInParent(hwnd);
+    return ClassOf(hwnd) == "PurgaPanel" && r.left == left && r.top == 4;
+  });
+}
+
+HWND MessageBoxOf(const Program& program, const std::string& caption) {
+  return program.WaitWindow(caption, "#32770");
+}
+
+class DeletionRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    settingsPath_ = SystemFolder() + "\\Purga.in";
+    hadSettings_ = ReadFileBytes(settingsPath_, savedSettings_);
+  }
+  void TearDown() override {
+    if (hadSettings_)
+      WriteFileBytes(settingsPath_, savedSettings_);
+    else
+      DeleteFileA(settingsPath_.c_str());
+    RemoveTree(kRoot);
+    RemoveTree(kOutside);
+  }
+  std::string settingsPath_;
+  std::string savedSettings_;
+  bool hadSettings_ = false;
+};
+
+TEST_F(DeletionRun, DeletesWhatTheSettingsSelectAndSavesThemOnClosing) {
+  MakeTree();
+  Record record;
+  record.Rule(14, 1, 1, 5);    // *.TXT, from 5 KB
+  record.Rule(12, 1, 0, 100);  // *.BAK
+  record.Rule(16, 1, 0, 300);  // その他: dat
+  record.Text(Record::kOtherExtension, "dat");
+  record.Flag(Record::kDeleteEmptyFolders, 1);
+  record.Flag(Record::kConfirmStart, 1);
+  record.Text(Record::kSavedFolder, kRoot);
+  // No clean-up of the system's own places in a test.
+  record.Flag(Record::kCleanBrowserCache, 0);
+  record.Flag(Record::kClearRecentDocs, 0);
+  record.Flag(Record::kCleanWinTemp, 0);
+  record.Flag(Record::kDeleteReadOnly, 0);
+  ASSERT_TRUE(WriteFileBytes(settingsPath_, record.Bytes()));
+
+  Program program(Settings().program);
+  HWND launcher = WaitLauncher(program);
+  ASSERT_NE(launcher, nullptr);
+  HWND deleteButton = LauncherButton(launcher, kDeleteButton);
+  ASSERT_NE(deleteButton, nullptr);
+  Click(deleteButton);
+  HWND window = program.WaitWindow(kDeletionWindow, "PurgaForm");
+  ASSERT_NE(window, nullptr) << "the deletion window did not open";
+  EXPECT_FALSE(IsWindowEnabled(launcher)) << "the launcher takes input under a modal window";
+
+  // The loaded settings are on the window.
+  ASSERT_NE(FindControl(window, "PurgaPanel", kRoot), nullptr) << "folder panel";
+  Screenshot(window, "deletion-window");
+
+  HWND start = FindControl(window, "PurgaSpeedButton", "Start");
+  ASSERT_NE(start, nullptr);
+  Click(start);
+  HWND confirm = MessageBoxOf(program, kConfirmCaption);
+  ASSERT_NE(confirm, nullptr) << "no confirmation";
+  Screenshot(confirm, "deletion-confirmation");
+  // Nothing is deleted before the answer.
+  EXPECT_TRUE(Exists(std::string(kRoot) + "\\big.txt"));
+  HWND yes = GetDlgItem(confirm, IDYES);
+  ASSERT_NE(yes, nullptr);
+  Click(yes);
+
+  HWND examined = Counter(window, 528);
+  HWND deleted = Counter(window, 666);
+  ASSERT_NE(examined, nullptr);
+  ASSERT_NE(deleted, nullptr);
+  const bool counted = WaitFor([&] {
+    return Text(examined) == std::to_string(kExamined) && Text(deleted) == std::to_string(kDeleted);
+  });
+  EXPECT_TRUE(counted) << "read " << Text(examined) << ", deleted " << Text(deleted);
+
+  // The disk: the selected files and the emptied folders are gone, nothing
+  // else is touched.
+  const bool done = WaitFor([] { return !Exists("C:\\purga-e2e\\sub1"); });
+  EXPECT_TRUE(done) << "the emptied folders were not removed";
+  for (const TreeFile& f : kTree) {
+    const std::string path = std::string(kRoot) + "\\" + f.path;
+    EXPECT_EQ(Exists(path), !f.deleted) << path;
+  }
+  EXPECT_TRUE(Exists("C:\\purga-e2e\\keep"));
+  EXPECT_TRUE(Exists("C:\\purga-e2e\\.git"));
+  EXPECT_TRUE(Exists(std::string(kOutside) + "\\outside.bak"));
+  Screenshot(window, "deletion-window-after-run");
+
+  // A change on the window, then closing it, writes the record back.
+  HWND htmGroup = FindControl(window, "PurgaPanel", "*.HTM");
+  ASSERT_NE(htmGroup, nullptr);
+  HWND htmDelete = FindControl(htmGroup, "Button", "削除");
+  ASSERT_NE(htmDelete, nullptr);
+  Click(htmDelete);
+  EXPECT_TRUE(WaitFor([&] { return SendMessageA(htmDelete, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(window); })) << "the window did not close";
+  EXPECT_TRUE(IsWindowEnabled(launcher));
+
+  Record expected = record;
+  expected.Rule(0, 1, 0, 30);  // *.HTM ticked
+  std::string saved;
+  ASSERT_TRUE(ReadFileBytes(settingsPath_, saved));
+  ASSERT_EQ(saved.size(), 492u);
+  for (size_t i = 0; i < saved.size(); ++i)
+    EXPECT_EQ(static_cast<int>(static_cast<uint8_t>(saved[i])),
+              static_cast<int>(static_cast<uint8_t>(expected.Bytes()[i])))
+        << "byte " << i;
+  EXPECT_TRUE(program.Close());
+}
+
+}  // namespace
+}  // namespace e2e

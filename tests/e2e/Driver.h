@@ -1,0 +1,91 @@
+// Drives the real Purgator.exe from another process, as a user would: finds
+// its windows by caption and class, clicks buttons, moves the mouse, types,
+// reads captions and keeps screenshots. Every wait has a timeout.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Set from the command line by main().
+struct Config {
+  std::string program;  // Purgator.exe
+  std::string shots;    // folder for the screenshots, with a trailing backslash
+};
+Config& Settings();
+
+// Polls `condition` every 50 ms until it holds or `timeoutMs` has passed.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
+
+// One started copy of the program. The destructor closes it (as the close box
+// would) and, failing that, ends it.
+class Program {
+ public:
+  explicit Program(const std::string& exe);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  DWORD Id() const { return info_.dwProcessId; }
+  bool Started() const { return info_.hProcess != nullptr; }
+  bool Exited(DWORD timeoutMs) const;
+  DWORD ExitCode() const;
+  // The visible top-level window of this process with `caption`, or nullptr.
+  HWND Window(const std::string& caption, const char* className = nullptr) const;
+  // Waits for that window.
+  HWND WaitWindow(const std::string& caption, const char* className = nullptr,
+                  DWORD timeoutMs = 20000) const;
+  // Closes the launcher and waits for the process to end.
+  bool Close(DWORD timeoutMs = 20000);
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+std::string Text(HWND hwnd);
+std::string ClassOf(HWND hwnd);
+// Every visible top-level window of process `pid`.
+std::vector<HWND> TopWindows(DWORD pid);
+// All windows below `parent`, depth first.
+std::vector<HWND> Descendants(HWND parent);
+HWND FindDescendant(HWND parent, const std::function<bool(HWND)>& match);
+// A descendant of class `className` with the text `text`.
+HWND FindControl(HWND parent, const char* className, const std::string& text);
+// The window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND hwnd);
+
+// The launcher's buttons, left to right: deletion window, file editor, help.
+inline constexpr int kDeleteButton = 1, kEditButton = 36, kHelpButton = 71;
+// The launcher of `program`, waited for.
+HWND WaitLauncher(const Program& program);
+// The launcher's picture button whose left edge is at `left`.
+HWND LauncherButton(HWND launcher, int left);
+
+// Clicks a button by message, without the mouse.
+void Click(HWND button);
+// Real input, in screen coordinates.
+void MouseMove(POINT screen);
+void MouseClick(POINT screen);
+void PressKey(WORD virtualKey);
+// The centre of a window, in screen coordinates.
+POINT Centre(HWND hwnd);
+
+// Saves what the screen shows of `hwnd` (frame included) as
+// Settings().shots + name + ".bmp", once two captures in a row agree.
+bool Screenshot(HWND hwnd, const std::string& name);
+// The same for a part of the screen.
+bool Screenshot(const RECT& area, const std::string& name);
+
+// Files.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool ReadFileBytes(const std::string& path, std::string& bytes);
+bool Exists(const std::string& path);
+// Removes a folder tree (attributes cleared first); true when it is gone.
+bool RemoveTree(const std::string& path);
+std::string SystemFolder();
+
+}  // namespace e2e
