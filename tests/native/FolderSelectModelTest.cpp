@@ -25,7 +25,7 @@ class FolderSelectModelTest : public ::testing::Test {
       boxes_.push_back(text + "|" + caption);
       return answerOk_;
     };
-    model_.Show();
+    model_.StartShowing();
   }
   bool Select(const std::string& path, bool exact = true) {
     model_.SelectionChanged(path, exact);
@@ -59,7 +59,7 @@ TEST_F(FolderSelectModelTest, OnlyRemovableFixedAndRamDrivesPass) {
     SCOPED_TRACE(type);
     os_.driveTypes["D:"] = type;
     boxes_.clear();
-    model_.Show();
+    model_.StartShowing();
     const bool selectable = type == 2 || type == 3 || type == 6;
     EXPECT_EQ(Select("D:\\data"), selectable);
     EXPECT_EQ(model_.FolderSet, selectable ? 1 : 0);
@@ -111,7 +111,7 @@ TEST_F(FolderSelectModelTest, DriveRootAsksFirst) {
     SCOPED_TRACE(ok);
     answerOk_ = ok;
     boxes_.clear();
-    model_.Show();
+    model_.StartShowing();
     EXPECT_EQ(Select("C:\\"), ok);
     EXPECT_EQ(model_.FolderSet, ok ? 1 : 0);
     EXPECT_EQ(boxes_, std::vector<std::string>{
@@ -141,7 +141,7 @@ TEST_F(FolderSelectModelTest, PathMustFitTheSettingsRecord) {
   os_.AddFolder(tooLong);
   EXPECT_TRUE(Select(fits));
   EXPECT_EQ(model_.FolderSet, 1);
-  model_.Show();
+  model_.StartShowing();
   EXPECT_FALSE(Select(tooLong));
   EXPECT_EQ(model_.FolderSet, 0);
   EXPECT_EQ(boxes_, std::vector<std::string>{std::string(kNotSelectable) + "|確認"});
@@ -150,7 +150,7 @@ TEST_F(FolderSelectModelTest, PathMustFitTheSettingsRecord) {
 TEST_F(FolderSelectModelTest, ShowAndCancelClearTheResult) {
   EXPECT_TRUE(Select("C:\\data"));
   ASSERT_EQ(model_.FolderSet, 1);
-  EXPECT_EQ(model_.Show(), "C:\\data");  // the path carries over
+  EXPECT_EQ(model_.StartShowing(), "C:\\data");  // the path carries over
   EXPECT_EQ(model_.FolderSet, 0);
   EXPECT_TRUE(Select("C:\\data"));
   EXPECT_TRUE(model_.Cancel());

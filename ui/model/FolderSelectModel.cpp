@@ -55,7 +55,7 @@ PatternParts SplitPattern(const std::string& pattern) {
   return parts;
 }
 
-const std::string& FolderSelectModel::Show() {
+const std::string& FolderSelectModel::StartShowing() {
   FolderSet = 0;
   return FolderPath;
 }

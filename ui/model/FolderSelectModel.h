@@ -38,7 +38,7 @@ class FolderSelectModel {
   int32_t FolderSet = 0;
 
   // Each showing: nothing accepted yet. Returns the text for the path panel.
-  const std::string& Show();
+  const std::string& StartShowing();
 
   // The tree's selection changed. `exact` is false when the shell's name of
   // the folder has no exact form in the program's code page: such a path

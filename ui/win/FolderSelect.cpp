@@ -84,7 +84,7 @@ void TSelect_Folder::FormShow() {
       SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
-  Panel3.SetText(FolderSelectModel::Show());
+  Panel3.SetText(FolderSelectModel::StartShowing());
 }
 
 void TSelect_Folder::ShellTreeView1Change(HTREEITEM node) {

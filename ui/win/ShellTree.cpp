@@ -162,6 +162,15 @@ HTREEITEM ShellTree::FindNode(LPCITEMIDLIST absolute) const {
   return nullptr;
 }
 
+HTREEITEM ShellTree::FindChild(HTREEITEM item, LPCITEMIDLIST absolute) const {
+  for (HTREEITEM child = NextItem(Handle(), item, TVGN_CHILD); child != nullptr;
+       child = NextItem(Handle(), child, TVGN_NEXT)) {
+    const Node* node = NodeOf(child);
+    if (node != nullptr && ILIsEqual(node->absolute.Get(), absolute)) return child;
+  }
+  return nullptr;
+}
+
 HTREEITEM ShellTree::Reveal(const std::string& path) {
   if (!desktop_) return nullptr;
   std::wstring wide = ToWide(path);
@@ -179,14 +188,11 @@ HTREEITEM ShellTree::Reveal(const std::string& path) {
     if (!single) return nullptr;
     ILGetNext(single.Get())->mkid.cb = 0;  // only this ID
     prefix = Pidl::Combine(prefix.Get(), single.Get());
-    HTREEITEM found = nullptr;
-    for (HTREEITEM child = NextItem(Handle(), item, TVGN_CHILD); child != nullptr;
-         child = NextItem(Handle(), child, TVGN_NEXT)) {
-      const Node* node = NodeOf(child);
-      if (node != nullptr && ILIsEqual(node->absolute.Get(), prefix.Get())) {
-        found = child;
-        break;
-      }
+    HTREEITEM found = FindChild(item, prefix.Get());
+    if (found == nullptr) {
+      // Perhaps made since the node was read.
+      Merge(item);
+      found = FindChild(item, prefix.Get());
     }
     item = found;
   }

@@ -61,6 +61,7 @@ class ShellTree : public Control {
   };
 
   Node* NodeOf(HTREEITEM item) const;
+  HTREEITEM FindChild(HTREEITEM item, LPCITEMIDLIST absolute) const;
   HTREEITEM Insert(HTREEITEM parent, Pidl absolute, const std::wstring& label,
                    HTREEITEM after = TVI_LAST);
   // The folder's subfolders, sorted as the shell sorts them.

@@ -1,0 +1,414 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32Platform.h"
+#include "tests/win/GuiTestSupport.h"
+#include "ui/win/FolderSelect.h"
+#include "ui/win/ShellNames.h"
+// After <windows.h>:
+#include <commctrl.h>
+#include <shlobj.h>
+
+namespace purga::win {
+namespace {
+
+using test::MessageBoxAnswerer;
+using test::PumpUntil;
+
+constexpr char kConfirm[] = "確認";
+constexpr char kNotSelectable[] = "選択できないフォルダーです。";
+
+std::string TempFolder() {
+  char buffer[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, buffer);
+  return buffer;
+}
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, buffer);
+  return buffer;
+}
+
+// Removes a folder tree (test data only).
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileW(child.c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+std::vector<HTREEITEM> Children(HWND tree, HTREEITEM item) {
+  std::vector<HTREEITEM> children;
+  for (auto child = TreeView_GetChild(tree, item); child != nullptr;
+       child = TreeView_GetNextSibling(tree, child))
+    children.push_back(child);
+  return children;
+}
+
+bool Expanded(HWND tree, HTREEITEM item) {
+  return (TreeView_GetItemState(tree, item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+}
+
+// What one press of "設 定" did.
+struct SetOutcome {
+  int result = 0;
+  bool closed = false;  // the press itself ended the modal showing
+  bool boxSeen = false;
+  std::string boxText;
+};
+
+// Shows the dialog modally, presses "設 定" and answers the box with
+// `boxCaption` (when one is expected) with `answer`. A press of "ｷｬﾝｾﾙ"
+// queued behind ends the showing if the set button did not: when it is
+// still waiting afterwards, the set button closed the dialog.
+SetOutcome PressSet(TSelect_Folder& dialog, const std::string& boxCaption = {}, int answer = IDOK) {
+  HWND cancel = dialog.SpeedButton2.Handle();
+  PostMessageA(dialog.SpeedButton1.Handle(), BM_CLICK, 0, 0);
+  std::unique_ptr<MessageBoxAnswerer> box;
+  if (!boxCaption.empty()) box = std::make_unique<MessageBoxAnswerer>(boxCaption, answer);
+  std::thread canceller([&] {
+    if (box) box->Wait();
+    PostMessageA(cancel, BM_CLICK, 0, 0);
+  });
+  SetOutcome outcome;
+  outcome.result = dialog.ShowModal(nullptr);
+  canceller.join();
+  MSG msg;
+  outcome.closed = PeekMessageA(&msg, cancel, BM_CLICK, BM_CLICK, PM_REMOVE) != 0;
+  if (box) {
+    outcome.boxSeen = box->Wait();
+    outcome.boxText = box->Text();
+  }
+  return outcome;
+}
+
+class FolderSelectTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InstallWin32Platform();
+    base_ = TempFolder() + "purga_folder_dialog";
+    RemoveTree(ToWide(base_));
+    CreateDirectoryA(base_.c_str(), nullptr);
+    dialog_ = new TSelect_Folder();
+  }
+  static void TearDownTestSuite() {
+    delete dialog_;
+    dialog_ = nullptr;
+    RemoveTree(ToWide(base_));
+  }
+  TSelect_Folder& Dialog() { return *dialog_; }
+  HWND Tree() { return dialog_->ShellTreeView1.Handle(); }
+  // Selects the tree's node of `path`, reading the nodes on the way.
+  HTREEITEM SelectFolder(const std::string& path) {
+    HTREEITEM item = dialog_->ShellTreeView1.Reveal(path);
+    EXPECT_NE(item, nullptr) << path;
+    if (item != nullptr) dialog_->ShellTreeView1.Select(item);
+    return item;
+  }
+  std::string MakeFolder(const std::string& name) {
+    const std::string path = base_ + "\\" + name;
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+  }
+
+  static inline std::string base_;
+  static inline TSelect_Folder* dialog_ = nullptr;
+};
+
+TEST_F(FolderSelectTest, TreeStartsAtTheDesktopExpandedAndSelected) {
+  HWND tree = Tree();
+  const HTREEITEM root = TreeView_GetRoot(tree);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(TreeView_GetNextSibling(tree, root), nullptr);  // the one top node
+  EXPECT_TRUE(Expanded(tree, root));
+  EXPECT_FALSE(Children(tree, root).empty());
+  EXPECT_EQ(TreeView_GetIndent(tree), 19u);
+  const LONG_PTR style = GetWindowLongPtrA(tree, GWL_STYLE);
+  EXPECT_EQ(style & (TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT),
+            TVS_HASBUTTONS | TVS_HASLINES);
+  // Built selected: the change event gave the desktop folder's path.
+  wchar_t desktop[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop), S_OK);
+  Dialog().ShellTreeView1.Select(root);
+  EXPECT_EQ(Dialog().RefreshNode, root);
+  EXPECT_EQ(Dialog().FolderPath, ToAnsiExact(desktop).text);
+  EXPECT_EQ(Dialog().Panel3.Text(), Dialog().FolderPath);
+  // The computer is among the top-level folders, as a virtual folder.
+  bool computer = false;
+  for (HTREEITEM child : Children(tree, root))
+    computer |= lstrcmpiA(Dialog().ShellTreeView1.PathOf(child).text.c_str(),
+                          "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}") == 0;
+  EXPECT_TRUE(computer);
+}
+
+TEST_F(FolderSelectTest, LayoutOfBarButtonsAndTree) {
+  HWND hwnd = Dialog().Handle();
+  char caption[64] = {};
+  GetWindowTextA(hwnd, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Select_Folder");
+  RECT outer, client;
+  GetWindowRect(hwnd, &outer);
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ(outer.right - outer.left, 631);
+  EXPECT_EQ(outer.bottom - outer.top, 411);
+  const int width = client.right;
+  const struct {
+    Control& control;
+    const char* caption;
+    Bounds bounds;
+  } cases[] = {
+      {Dialog().Panel3, nullptr, {0, 0, width - 159, 28}},
+      {Dialog().SpeedButton2, "ｷｬﾝｾﾙ", {3, 3, 52, 22}},
+      {Dialog().SpeedButton1, "設 定", {54, 3, 52, 22}},
+      {Dialog().SpeedButton3, "ﾘﾌﾚｯｼｭ", {106, 3, 52, 22}},
+      {Dialog().ShellTreeView1, nullptr, {0, 28, width, client.bottom - 28}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control.Name());
+    EXPECT_EQ(c.control.GetBounds(), c.bounds);
+    if (c.caption != nullptr) {
+      EXPECT_EQ(c.control.Text(), c.caption);
+    }
+  }
+  // The button group sits at the bar's right end.
+  RECT group;
+  GetWindowRect(GetParent(Dialog().SpeedButton1.Handle()), &group);
+  MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&group), 2);
+  EXPECT_EQ(group.left, width - 159);
+  EXPECT_EQ(group.right, width);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(Tree(), WM_GETFONT, 0, 0)), FormFont());
+}
+
+TEST_F(FolderSelectTest, RefusesVirtualNetworkAndMissingDrives) {
+  const HTREEITEM root = TreeView_GetRoot(Tree());
+  HTREEITEM computer = nullptr;
+  for (HTREEITEM child : Children(Tree(), root))
+    if (Dialog().ShellTreeView1.PathOf(child).text.rfind("::{", 0) == 0) computer = child;
+  ASSERT_NE(computer, nullptr);
+  for (const char* path : {"computer", "\\\\server\\share\\folder", "Q:\\nodrive"}) {
+    SCOPED_TRACE(path);
+    if (std::string(path) == "computer")
+      Dialog().ShellTreeView1.Select(computer);
+    else
+      Dialog().SelectionChanged(path, true);
+    const std::string before = CurrentDirectory();
+    const SetOutcome outcome = PressSet(Dialog(), kConfirm);
+    EXPECT_TRUE(outcome.boxSeen);
+    EXPECT_EQ(outcome.boxText, kNotSelectable);
+    EXPECT_FALSE(outcome.closed);
+    EXPECT_EQ(Dialog().FolderSet, 0);
+    EXPECT_EQ(CurrentDirectory(), before);
+  }
+}
+
+TEST_F(FolderSelectTest, EmptyPathTellsAndCloses) {
+  Dialog().SelectionChanged("", true);
+  const SetOutcome outcome = PressSet(Dialog(), kConfirm);
+  EXPECT_EQ(outcome.boxText, "フォルダーの指示が間違い");
+  EXPECT_TRUE(outcome.closed);
+  EXPECT_EQ(Dialog().FolderSet, 0);
+}
+
+TEST_F(FolderSelectTest, AcceptsAFolderWithoutQuestion) {
+  const std::string folder = MakeFolder("accepted");
+  SelectFolder(folder);
+  EXPECT_EQ(Dialog().FolderPath, folder);
+  const std::string before = CurrentDirectory();
+  const SetOutcome outcome = PressSet(Dialog());
+  EXPECT_TRUE(outcome.closed);
+  EXPECT_EQ(outcome.result, IDOK);
+  EXPECT_EQ(Dialog().FolderSet, 1);
+  EXPECT_EQ(Dialog().FolderPath, folder);
+  EXPECT_EQ(CurrentDirectory(), before);
+  // The next showing starts afresh, with the path where it was.
+  PostMessageA(Dialog().SpeedButton2.Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(Dialog().ShowModal(nullptr), IDCANCEL);
+  EXPECT_EQ(Dialog().FolderSet, 0);
+  EXPECT_EQ(Dialog().Panel3.Text(), folder);
+}
+
+TEST_F(FolderSelectTest, DriveRootAsksFirst) {
+  SelectFolder("C:\\");
+  ASSERT_EQ(Dialog().FolderPath, "C:\\");
+  for (const int answer : {IDCANCEL, IDOK}) {
+    SCOPED_TRACE(answer);
+    const SetOutcome outcome = PressSet(Dialog(), "ルートディレクトリーを選択しました。", answer);
+    EXPECT_TRUE(outcome.boxSeen);
+    EXPECT_EQ(outcome.boxText, "この選択で良いですか？");
+    EXPECT_EQ(outcome.closed, answer == IDOK);
+    EXPECT_EQ(Dialog().FolderSet, answer == IDOK ? 1 : 0);
+  }
+}
+
+TEST_F(FolderSelectTest, VanishedFolderGoesToTheErrorReportAndRefreshDropsIt) {
+  const std::string folder = MakeFolder("vanishing");
+  const HTREEITEM item = SelectFolder(folder);
+  ASSERT_NE(item, nullptr);
+  ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
+  const std::string before = CurrentDirectory();
+  const SetOutcome outcome = PressSet(Dialog(), "Purgator");
+  EXPECT_TRUE(outcome.boxSeen);
+  EXPECT_FALSE(outcome.boxText.empty());
+  EXPECT_FALSE(outcome.closed);
+  EXPECT_EQ(Dialog().FolderSet, 0);
+  EXPECT_EQ(CurrentDirectory(), before);
+
+  const HTREEITEM parent = SelectFolder(base_);
+  SendMessageA(Dialog().SpeedButton3.Handle(), BM_CLICK, 0, 0);
+  for (HTREEITEM child : Children(Tree(), parent))
+    EXPECT_NE(Dialog().ShellTreeView1.PathOf(child).text, folder);
+}
+
+TEST_F(FolderSelectTest, RefreshKeepsExpansionSelectionAndTopNode) {
+  const std::string folder = MakeFolder("refresh");
+  CreateDirectoryA((folder + "\\one").c_str(), nullptr);
+  CreateDirectoryA((folder + "\\one\\inner").c_str(), nullptr);
+  CreateDirectoryA((folder + "\\two").c_str(), nullptr);
+  const HTREEITEM parent = Dialog().ShellTreeView1.Reveal(folder);
+  ASSERT_NE(parent, nullptr);
+  const HTREEITEM inner = Dialog().ShellTreeView1.Reveal(folder + "\\one\\inner");
+  ASSERT_NE(inner, nullptr);
+  Dialog().ShellTreeView1.Select(parent);
+  const HTREEITEM top = TreeView_GetFirstVisible(Tree());
+
+  CreateDirectoryA((folder + "\\three").c_str(), nullptr);
+  CreateDirectoryA((folder + "\\hidden").c_str(), nullptr);
+  SetFileAttributesA((folder + "\\hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  RemoveDirectoryA((folder + "\\two").c_str());
+  SendMessageA(Dialog().SpeedButton3.Handle(), BM_CLICK, 0, 0);
+
+  std::vector<std::string> names;
+  HTREEITEM one = nullptr;
+  for (HTREEITEM child : Children(Tree(), parent)) {
+    const std::string path = Dialog().ShellTreeView1.PathOf(child).text;
+    names.push_back(path.substr(folder.size() + 1));
+    if (names.back() == "one") one = child;
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"one", "three"}));
+  ASSERT_NE(one, nullptr);
+  EXPECT_TRUE(Expanded(Tree(), one));
+  ASSERT_EQ(Children(Tree(), one).size(), 1u);
+  EXPECT_EQ(Dialog().ShellTreeView1.PathOf(Children(Tree(), one)[0]).text, folder + "\\one\\inner");
+  EXPECT_EQ(Dialog().ShellTreeView1.Selected(), parent);
+  EXPECT_EQ(Dialog().FolderPath, folder);
+  EXPECT_EQ(TreeView_GetFirstVisible(Tree()), top);
+}
+
+TEST_F(FolderSelectTest, NamesWithoutExactAnsiFormAreRefused) {
+  // é has no form in code page 932 (best-fit would make it e), nor has the
+  // yen sign (best-fit would make it a backslash).
+  const std::wstring base = ToWide(base_);
+  for (const wchar_t* name : {L"caf\u00e9", L"yen\u00a5sign"}) {
+    SCOPED_TRACE(ToAnsiExact(name).text);
+    CreateDirectoryA((base_ + "\\cafe").c_str(), nullptr);
+    CreateDirectoryA((base_ + "\\yen\\sign").c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW((base + L"\\" + name).c_str(), nullptr));
+    const HTREEITEM parent = SelectFolder(base_);
+    SendMessageA(Dialog().SpeedButton3.Handle(), BM_CLICK, 0, 0);
+    HTREEITEM inexact = nullptr;
+    for (HTREEITEM child : Children(Tree(), parent))
+      if (!Dialog().ShellTreeView1.PathOf(child).exact) inexact = child;
+    ASSERT_NE(inexact, nullptr);
+    Dialog().ShellTreeView1.Select(inexact);
+    const SetOutcome outcome = PressSet(Dialog(), kConfirm);
+    EXPECT_EQ(outcome.boxText, kNotSelectable);
+    EXPECT_FALSE(outcome.closed);
+    EXPECT_EQ(Dialog().FolderSet, 0);
+    RemoveDirectoryW((base + L"\\" + name).c_str());
+  }
+}
+
+TEST(ShellNamesTest, ExactConversionOnly) {
+  const struct {
+    const wchar_t* wide;
+    bool exact;
+  } cases[] = {
+      {L"C:\\Temp", true}, {L"C:\\漢字\\表", true}, {L"ｶﾀｶﾅ", true},        {L"caf\u00e9", false},
+      {L"\u00a5", false},  {L"a\u2022b", false},    {L"\U0001F600", false}, {L"", true},
+  };
+  for (const auto& c : cases) {
+    const AnsiName name = ToAnsiExact(c.wide);
+    EXPECT_EQ(name.exact, c.exact) << name.text;
+    if (c.exact) {
+      EXPECT_EQ(ToWide(name.text), c.wide);
+    }
+  }
+}
+
+TEST_F(FolderSelectTest, PathsLongerThan255BytesAreRefused) {
+  // Double-byte names: the limit counts bytes, not characters.
+  std::string longest = base_ + "\\" + ToAnsiExact(std::wstring(60, L'漢')).text;
+  CreateDirectoryA(longest.c_str(), nullptr);
+  const size_t pad = 255 - longest.size() - 1;
+  const std::string fits = longest + "\\" + std::string(pad, 'x');
+  const std::string tooLong = fits + "y";
+  ASSERT_EQ(fits.size(), 255u);
+  ASSERT_TRUE(CreateDirectoryA(fits.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(tooLong.c_str(), nullptr));
+
+  SelectFolder(tooLong);
+  ASSERT_EQ(Dialog().FolderPath, tooLong);
+  const SetOutcome refused = PressSet(Dialog(), kConfirm);
+  EXPECT_EQ(refused.boxText, kNotSelectable);
+  EXPECT_FALSE(refused.closed);
+  EXPECT_EQ(Dialog().FolderSet, 0);
+
+  SelectFolder(fits);
+  const SetOutcome accepted = PressSet(Dialog());
+  EXPECT_TRUE(accepted.closed);
+  EXPECT_EQ(Dialog().FolderSet, 1);
+}
+
+TEST(FolderSelectShowingTest, FirstShowingCentredOverMainWindowLaterOnesStay) {
+  InstallWin32Platform();
+  HWND main = CreateWindowExA(0, "STATIC", "main", WS_POPUP | WS_VISIBLE, 100, 100, 117, 66,
+                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  TSelect_Folder dialog(main);
+  PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(dialog.ShowModal(nullptr), IDCANCEL);
+  EXPECT_EQ(dialog.FolderSet, 0);
+  RECT r;
+  GetWindowRect(dialog.Handle(), &r);
+  // 100 + (117 - 631) / 2 and 100 + (66 - 411) / 2, halves toward zero;
+  // left partly off the screen.
+  EXPECT_EQ(r.left, -157);
+  EXPECT_EQ(r.top, -72);
+
+  MoveWindow(dialog.Handle(), 30, 40, 631, 411, FALSE);
+  MoveWindow(main, 500, 500, 117, 66, FALSE);
+  PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
+  dialog.ShowModal(nullptr);
+  GetWindowRect(dialog.Handle(), &r);
+  EXPECT_EQ(r.left, 30);
+  EXPECT_EQ(r.top, 40);
+
+  // A picture for a person to look at.
+  dialog.Form::Show();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(dialog.Handle()) != FALSE; }));
+  MoveWindow(dialog.Handle(), 0, 0, 631, 411, TRUE);
+  UpdateWindow(dialog.Handle());
+  EXPECT_TRUE(test::SaveWindowBitmap(dialog.Handle(), test::TestExeFolder() + "FolderSelect.bmp"));
+  dialog.Hide();
+  DestroyWindow(main);
+}
+
+}  // namespace
+}  // namespace purga::win
