@@ -224,7 +224,8 @@ TEST_F(FileUpdateModelTest, ChangeWritesLocalTimeThenAttributeThenRefreshes) {
   model_.Apply();
   const uint64_t written = UtcOf({2021, 12, 24, 18, 30, 44});
   EXPECT_EQ(os_.Log(),
-            (std::vector<std::string>{"OpenFile C:\\docs\\a.txt",
+            (std::vector<std::string>{"FindFirst C:\\docs\\a.txt", "FindClose C:\\docs\\a.txt",
+                                      "OpenFile C:\\docs\\a.txt",
                                       "SetLastWriteTime " + std::to_string(written), "CloseFile",
                                       "SetFileAttributes C:\\docs\\a.txt 0"}));
   EXPECT_EQ(WriteTime("C:\\docs\\a.txt"), written);
@@ -259,6 +260,12 @@ TEST_F(FileUpdateModelTest, YearsOutsidePackedRangeLeaveTheTimeButSetTheAttribut
 }
 
 TEST_F(FileUpdateModelTest, ReadOnlyFileGetsItsTimeOnlyOnceWritable) {
+  // Even where the platform would open it for writing.
+  os_.beforeOperation = [this](const std::string& line) {
+    if (line.rfind("OpenFile C:\\docs\\ro.txt", 0) == 0) {
+      EXPECT_FALSE(os_.Attributes("C:\\docs\\ro.txt") & kAttrReadOnly) << "opened read-only";
+    }
+  };
   AddFile("C:\\docs\\ro.txt", {2023, 4, 5, 10, 15, 30}, kAttrArchive | kAttrReadOnly);
   Pick("C:\\docs\\ro.txt");
   ASSERT_TRUE(view_.readOnly);

@@ -34,6 +34,15 @@ std::optional<uint32_t> LocalPacked(uint64_t utc) {
   return static_cast<uint32_t>(date) << 16 | time;
 }
 
+bool HasReadOnlyBit(const std::string& path) {
+  Platform& os = Os();
+  FindEntry entry;
+  const FindHandle find = os.FindFirst(path, entry);
+  if (find == nullptr) return false;
+  os.FindClose(find);
+  return (entry.attributes & kAttrReadOnly) != 0;
+}
+
 }  // namespace
 
 void FileUpdateModel::Create() { SelectedFile.clear(); }
@@ -83,7 +92,12 @@ void FileUpdateModel::Apply() {
   Platform& os = Os();
   // A read-only file, one in use without write sharing or on a read-only
   // medium does not open: its time stays, the attribute step still runs.
-  if (const FileHandle file = os.OpenFile(SelectedFile, OpenMode::WriteExistingShared)) {
+  // The read-only bit is looked at first as well, because some platforms
+  // (Wine running as root) open such a file for writing all the same.
+  const FileHandle file = HasReadOnlyBit(SelectedFile)
+                              ? nullptr
+                              : os.OpenFile(SelectedFile, OpenMode::WriteExistingShared);
+  if (file != nullptr) {
     uint64_t local = 0, utc = 0;
     // 0 stands for a year the packed form cannot hold: the time stays.
     if (packed != 0 &&

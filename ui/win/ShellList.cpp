@@ -108,6 +108,7 @@ void ShellList::SetColumns(IShellFolder* folder) {
   while (SendMessageW(Handle(), LVM_DELETECOLUMN, 0, 0)) {
   }
   columns_.clear();
+  widths_.clear();
   ComPtr<IShellFolder2> folder2;
   if (folder != nullptr) folder->QueryInterface(IID_IShellFolder2, folder2.OutVoid());
   if (!folder2) {
@@ -139,6 +140,7 @@ void ShellList::SetColumns(IShellFolder* folder) {
     column.cx = std::max(details.cxChar, 8) * std::max<int>(metrics.tmAveCharWidth, 6) + 8;
     SendMessageW(Handle(), LVM_INSERTCOLUMNW, columns_.size(), reinterpret_cast<LPARAM>(&column));
     columns_.push_back(shellColumn);
+    widths_.push_back(column.cx);
   }
   if (columns_.empty()) {
     LVCOLUMNW column{};
@@ -196,6 +198,13 @@ void ShellList::Read() {
         SendMessageW(Handle(), LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
       }
     }
+  }
+  // Wide enough for what the rows hold, never narrower than the shell asks.
+  for (size_t column = 0; column < columns_.size() && !items_.empty(); ++column) {
+    const int least = column < widths_.size() ? widths_[column] : 0;
+    SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
+    if (SendMessageW(Handle(), LVM_GETCOLUMNWIDTH, column, 0) < least)
+      SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, column, least);
   }
   SendMessageW(Handle(), WM_SETREDRAW, TRUE, 0);
   InvalidateRect(Handle(), nullptr, TRUE);

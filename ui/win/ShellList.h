@@ -67,6 +67,7 @@ class ShellList : public Control {
   std::vector<Pidl> items_;    // the rows' IDs, in row order
   Pidl renamed_;               // the row to select after a rename
   std::vector<UINT> columns_;  // the shell's column numbers shown
+  std::vector<int> widths_;    // the widths the shell asks for them
   std::unique_ptr<Watcher> watcher_;
 };
 

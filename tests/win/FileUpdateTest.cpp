@@ -1,0 +1,445 @@
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/Win32Platform.h"
+#include "tests/win/GuiTestSupport.h"
+#include "ui/model/FileUpdateDateTime.h"
+#include "ui/win/FileUpdate.h"
+#include "ui/win/ShellNames.h"
+
+namespace purga::win {
+namespace {
+
+using test::PumpUntil;
+
+constexpr char kRejectedDriveText[] = "指示できないドライブです　 ";
+
+std::string ClassOf(HWND hwnd) {
+  char name[64] = {};
+  GetClassNameA(hwnd, name, sizeof name);
+  return name;
+}
+
+struct FileTimes {
+  FILETIME creation{}, access{}, write{};
+};
+
+FileTimes TimesOf(const std::string& path) {
+  FileTimes times;
+  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+  GetFileTime(file, &times.creation, &times.access, &times.write);
+  CloseHandle(file);
+  return times;
+}
+
+uint64_t Ticks(const FILETIME& time) {
+  return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// The last-write time of a file as local calendar time.
+CivilDateTime LocalWriteTime(const std::string& path) {
+  FILETIME local{};
+  SYSTEMTIME when{};
+  const FILETIME write = TimesOf(path).write;
+  FileTimeToLocalFileTime(&write, &local);
+  FileTimeToSystemTime(&local, &when);
+  return {when.wYear, when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond};
+}
+
+void SetLocalWriteTime(const std::string& path, const CivilDateTime& when) {
+  SYSTEMTIME system{};
+  system.wYear = static_cast<WORD>(when.year);
+  system.wMonth = static_cast<WORD>(when.month);
+  system.wDay = static_cast<WORD>(when.day);
+  system.wHour = static_cast<WORD>(when.hour);
+  system.wMinute = static_cast<WORD>(when.minute);
+  system.wSecond = static_cast<WORD>(when.second);
+  FILETIME local{}, utc{};
+  SystemTimeToFileTime(&system, &local);
+  LocalFileTimeToFileTime(&local, &utc);
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  SetFileTime(file, nullptr, nullptr, &utc);
+  CloseHandle(file);
+}
+
+std::vector<int> Fields(const CivilDateTime& when) {
+  return {when.year, when.month, when.day, when.hour, when.minute, when.second};
+}
+
+void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(file, "data", 4, &written, nullptr);
+  CloseHandle(file);
+  SetFileAttributesA(path.c_str(), attributes);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileA(child.c_str());
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+class FileUpdateTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InstallWin32Platform();
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    base_ = std::string(temp) + "purga_file_update";
+    RemoveTree(base_);
+    CreateDirectoryA(base_.c_str(), nullptr);
+    window_ = new TFileUp();
+    window_->Form::Show();
+  }
+  static void TearDownTestSuite() {
+    delete window_;
+    window_ = nullptr;
+    RemoveTree(base_);
+  }
+  TFileUp& Window() { return *window_; }
+  ShellList& List() { return window_->ShellListView1; }
+  // A fresh folder of this test, shown in the list.
+  std::string ShowFolder(const std::string& name) {
+    const std::string folder = base_ + "\\" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HTREEITEM item = window_->ShellTreeView1.Reveal(folder);
+    EXPECT_NE(item, nullptr) << folder;
+    window_->ShellTreeView1.Select(item);
+    EXPECT_EQ(List().Root(), folder);
+    return folder;
+  }
+  std::vector<std::string> Rows() {
+    std::vector<std::string> rows;
+    for (int i = 0; i < List().ItemCount(); ++i) {
+      const std::string path = List().ParsingNameOf(i).text;
+      rows.push_back(path.substr(path.find_last_of('\\') + 1));
+    }
+    return rows;
+  }
+  // Picks the file as a mouse press on its row would.
+  void Pick(const std::string& path) {
+    const int row = List().IndexOf(path);
+    ASSERT_GE(row, 0) << path;
+    List().SelectIndex(row);
+    window_->ShellListView1MouseDown();
+  }
+  void SetPickers(const CivilDateTime& when) {
+    window_->DateTimePicker1.SetValue(DatePart(EncodeDateTime(when)));
+    window_->DateTimePicker2.SetValue(TimePart(EncodeDateTime(when)));
+  }
+  CivilDateTime Pickers() {
+    return DecodeDateTime(
+        CombineDateTime(window_->DateTimePicker1.Value(), window_->DateTimePicker2.Value()));
+  }
+  void SetReadOnlyBox(bool ticked) {
+    const bool now = SendMessageA(window_->CheckBox1.Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (now != ticked) SendMessageA(window_->CheckBox1.Handle(), BM_CLICK, 0, 0);
+  }
+  void PressChange() { SendMessageA(window_->BitBtn1.Handle(), BM_CLICK, 0, 0); }
+
+  static inline std::string base_;
+  static inline TFileUp* window_ = nullptr;
+};
+
+TEST_F(FileUpdateTest, ControlsWhereTheFormPutsThem) {
+  HWND hwnd = Window().Handle();
+  char caption[32] = {};
+  GetWindowTextA(hwnd, caption, sizeof caption);
+  EXPECT_STREQ(caption, "FileUp");
+  RECT outer, client;
+  GetWindowRect(hwnd, &outer);
+  GetClientRect(hwnd, &client);
+  EXPECT_EQ((std::vector<LONG>{outer.left, outer.top, outer.right - outer.left,
+                               outer.bottom - outer.top}),
+            (std::vector<LONG>{220, 151, 721, 470}));
+  const int w = client.right, h = client.bottom;
+  const int paneWidth = w - 194, paneHeight = h - 25 - 19;
+  const struct {
+    Control& control;
+    const char* className;
+    const char* caption;
+    Bounds bounds;
+  } cases[] = {
+      {Window().Panel2, Panel::kClassName, "アドレス", {0, 0, 67, 25}},
+      {Window().Panel3, Panel::kClassName, nullptr, {67, 0, w - 67, 25}},
+      {Window().ShellTreeView1, "SysTreeView32", nullptr, {0, 25, 189, paneHeight}},
+      {Window().Splitter1, Splitter::kClassName, nullptr, {189, 25, 5, paneHeight}},
+      {Window().ShellListView1, "SysListView32", nullptr, {0, 0, paneWidth, paneHeight - 69}},
+      {Window().Panel5, Panel::kClassName, nullptr, {0, paneHeight - 69, paneWidth, 69}},
+      {Window().Label3, "Static", "ﾌｧｲﾙ名", {8, 16, -1, -1}},
+      {Window().PatsUp, Panel::kClassName, nullptr, {52, 8, 449, 21}},
+      {Window().Label1, "Static", "日付", {24, 45, -1, -1}},
+      {Window().DateTimePicker1, "SysDateTimePick32", nullptr, {52, 41, 101, 21}},
+      {Window().Label2, "Static", "時間", {178, 45, -1, -1}},
+      {Window().DateTimePicker2, "SysDateTimePick32", nullptr, {209, 41, 75, 21}},
+      {Window().CheckBox1, "Button", "読込み専用", {314, 44, 97, 17}},
+      {Window().BitBtn1, "Button", "変更", {440, 40, 61, 25}},
+      {Window().StatusBar1, "msctls_statusbar32", nullptr, {0, h - 19, w, 19}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control.Name());
+    EXPECT_EQ(ClassOf(c.control.Handle()), c.className);
+    Bounds bounds = c.control.GetBounds();
+    if (c.bounds.width < 0) bounds.width = bounds.height = -1;  // labels size to their text
+    EXPECT_EQ(bounds, c.bounds);
+    if (c.caption != nullptr) {
+      EXPECT_EQ(c.control.Text(), c.caption);
+    }
+  }
+  const auto style = [](Control& c) { return GetWindowLongPtrA(c.Handle(), GWL_STYLE); };
+  EXPECT_EQ(style(Window().DateTimePicker1) & (DTS_SHORTDATEFORMAT | DTS_UPDOWN | DTS_TIMEFORMAT),
+            DTS_SHORTDATEFORMAT | DTS_UPDOWN);
+  EXPECT_EQ(style(Window().DateTimePicker2) & DTS_TIMEFORMAT, DTS_TIMEFORMAT);
+  for (Control* picker : {&Window().DateTimePicker1, &Window().DateTimePicker2}) {
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(picker->Handle(), WM_GETFONT, 0, 0)),
+               sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -13);
+  }
+  EXPECT_EQ(style(Window().ShellListView1) &
+                (LVS_TYPEMASK | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | WS_TABSTOP),
+            LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS);
+  EXPECT_TRUE(SendMessageA(List().Handle(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) &
+              LVS_EX_FULLROWSELECT);
+  EXPECT_EQ(style(Window().ShellTreeView1) & WS_TABSTOP, 0);
+  // The edit bar's tab order.
+  HWND next = Window().DateTimePicker1.Handle();
+  std::vector<HWND> order;
+  for (int i = 0; i < 4; ++i) {
+    order.push_back(next);
+    next = GetNextDlgTabItem(hwnd, next, FALSE);
+  }
+  EXPECT_EQ(order,
+            (std::vector<HWND>{Window().DateTimePicker1.Handle(), Window().DateTimePicker2.Handle(),
+                               Window().CheckBox1.Handle(), Window().BitBtn1.Handle()}));
+  EXPECT_EQ(next, Window().DateTimePicker1.Handle());
+}
+
+TEST_F(FileUpdateTest, StartsWithTheDesktopFolder) {
+  wchar_t desktop[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop), S_OK);
+  Window().ShellTreeView1.Select(TreeView_GetRoot(Window().ShellTreeView1.Handle()));
+  EXPECT_EQ(List().Root(), ToAnsiExact(desktop).text);
+  EXPECT_EQ(Window().Panel3.Text(), ToAnsiExact(desktop).text);
+}
+
+TEST_F(FileUpdateTest, TreeSelectionRules) {
+  const std::string listed = ShowFolder("rules");
+  // The computer has no drive path.
+  HWND tree = Window().ShellTreeView1.Handle();
+  HTREEITEM computer = nullptr;
+  for (auto child = TreeView_GetChild(tree, TreeView_GetRoot(tree)); child != nullptr;
+       child = TreeView_GetNextSibling(tree, child))
+    if (Window().ShellTreeView1.PathOf(child).text.rfind("::{", 0) == 0) computer = child;
+  ASSERT_NE(computer, nullptr);
+  Window().ShellTreeView1.Select(computer);
+  EXPECT_EQ(Window().StatusBar1.Text(), kRejectedDriveText);
+  EXPECT_EQ(List().Root(), listed);
+  EXPECT_EQ(Window().Panel3.Text(), listed);
+
+  // "Favorites" keeps the list and clears the status line.
+  const std::string favourites = base_ + "\\Favorites";
+  CreateDirectoryA(favourites.c_str(), nullptr);
+  Window().ShellTreeView1.Select(Window().ShellTreeView1.Reveal(favourites));
+  EXPECT_EQ(Window().StatusBar1.Text(), "  ");
+  EXPECT_EQ(List().Root(), listed);
+
+  const std::string lower = ShowFolder("my favorites");
+  EXPECT_EQ(Window().Panel3.Text(), lower);
+}
+
+TEST_F(FileUpdateTest, ListsFilesOnlyInShellOrderWithDetails) {
+  const std::string folder = ShowFolder("listing");
+  MakeFile(folder + "\\b.txt");
+  MakeFile(folder + "\\a.txt");
+  MakeFile(folder + "\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  List().Refresh();
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_GE(List().ColumnCount(), 3);
+  EXPECT_FALSE(List().IsFolder(0));
+  EXPECT_NE(List().CellText(0, 0).find(L"a"), std::wstring::npos);
+  EXPECT_FALSE(List().CellText(0, 1).empty());
+}
+
+TEST_F(FileUpdateTest, FolderChangesReReadTheList) {
+  const std::string folder = ShowFolder("watched");
+  MakeFile(folder + "\\first.txt");
+  ASSERT_TRUE(PumpUntil([&] { return Rows() == std::vector<std::string>{"first.txt"}; }));
+  List().SelectIndex(0);
+  // Another program makes a file: the list follows, keeping its selection.
+  std::string command = "cmd.exe /c type nul > \"" + folder + "\\second.txt\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &startup, &process));
+  WaitForSingleObject(process.hProcess, 20000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_TRUE(PumpUntil([&] {
+    return Rows() == std::vector<std::string>{"first.txt", "second.txt"};
+  }));
+  EXPECT_EQ(List().SelectedIndex(), 0);
+  MoveFileA((folder + "\\first.txt").c_str(), (folder + "\\third.txt").c_str());
+  EXPECT_TRUE(PumpUntil([&] {
+    return Rows() == std::vector<std::string>{"second.txt", "third.txt"};
+  }));
+  DeleteFileA((folder + "\\second.txt").c_str());
+  EXPECT_TRUE(PumpUntil([&] { return Rows() == std::vector<std::string>{"third.txt"}; }));
+}
+
+TEST_F(FileUpdateTest, ChangeWritesTheEvenSecondAndOnlyTheLastWriteTime) {
+  const std::string folder = ShowFolder("write");
+  const std::string file = folder + "\\note.txt";
+  MakeFile(file);
+  SetLocalWriteTime(file, {2021, 6, 15, 10, 15, 31});
+  List().Refresh();
+  Pick(file);
+  EXPECT_EQ(SelectedFile, file);
+  EXPECT_EQ(Window().PatsUp.Text(), file);
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
+  EXPECT_EQ(SendMessageA(Window().CheckBox1.Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+  const FileTimes before = TimesOf(file);
+  SetPickers({2019, 2, 3, 4, 5, 7});
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2019, 2, 3, 4, 5, 6}));
+  // Wine derives a file's creation time from its change and modification
+  // times, so only the access time can be compared here; that nothing but
+  // the last-write time is passed on is shown by the native tests.
+  EXPECT_EQ(Ticks(TimesOf(file).access), Ticks(before.access));
+  // Picked again, it shows what was written.
+  SetPickers({2000, 1, 1, 0, 0, 0});
+  Pick(file);
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2019, 2, 3, 4, 5, 6}));
+
+  // Years the packed form cannot hold leave the time alone.
+  for (const CivilDateTime& when :
+       {CivilDateTime{1979, 12, 31, 23, 59, 58}, CivilDateTime{2108, 1, 1, 0, 0, 0}}) {
+    SetPickers(when);
+    PressChange();
+    EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2019, 2, 3, 4, 5, 6}));
+  }
+}
+
+TEST_F(FileUpdateTest, ReadOnlyFileGetsItsTimeOnceTheBoxIsCleared) {
+  const std::string folder = ShowFolder("readonly");
+  const std::string file = folder + "\\locked.txt";
+  MakeFile(file);
+  SetLocalWriteTime(file, {2022, 1, 2, 3, 4, 6});
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  List().Refresh();
+  Pick(file);
+  EXPECT_EQ(SelectedReadOnly, 1);
+  EXPECT_EQ(SendMessageA(Window().CheckBox1.Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+  SetPickers({2020, 5, 6, 7, 8, 10});
+  PressChange();  // still read-only: the file does not open for writing
+  EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2022, 1, 2, 3, 4, 6}));
+  EXPECT_TRUE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+  SetReadOnlyBox(false);
+  PressChange();  // the attribute goes first, after the time step
+  EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2022, 1, 2, 3, 4, 6}));
+  EXPECT_FALSE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2020, 5, 6, 7, 8, 10}));
+}
+
+TEST_F(FileUpdateTest, ChangeClearsSystemBitAndSetsExactlyTheBox) {
+  const std::string folder = ShowFolder("bits");
+  const std::string file = folder + "\\system.txt";
+  MakeFile(file, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+  ASSERT_TRUE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_SYSTEM);
+  List().Refresh();
+  Pick(file);
+  SetReadOnlyBox(true);
+  PressChange();
+  // Wine reports the archive bit on every file; read-only and no system bit.
+  EXPECT_EQ(GetFileAttributesA(file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+            static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  SetReadOnlyBox(false);
+  PressChange();
+  EXPECT_EQ(GetFileAttributesA(file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE, 0u);
+}
+
+TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
+  const std::string folder = ShowFolder("nothing");
+  const std::string kept = folder + "\\kept.txt";
+  const std::string gone = folder + "\\gone.txt";
+  MakeFile(kept);
+  MakeFile(gone);
+  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  SetLocalWriteTime(kept, {2010, 10, 10, 10, 10, 10});
+  SetLocalWriteTime(gone, {2011, 11, 11, 11, 11, 12});
+  List().Refresh();
+  Pick(kept);
+  ASSERT_EQ(SelectedFile, kept);
+  // The file vanishes after the list showed it (the list has not re-read).
+  const int row = List().IndexOf(gone);
+  ASSERT_GE(row, 0);
+  ASSERT_TRUE(DeleteFileA(gone.c_str()));
+  List().SelectIndex(row);
+  Window().ShellListView1MouseDown();
+  EXPECT_EQ(SelectedFile, kept);
+  EXPECT_EQ(Window().PatsUp.Text(), kept);
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
+  // A press on empty space selects nothing.
+  LVITEMA none{};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageA(List().Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+               reinterpret_cast<LPARAM>(&none));
+  ASSERT_EQ(List().SelectedIndex(), -1);
+  Window().ShellListView1MouseDown();
+  EXPECT_EQ(SelectedFile, kept);
+}
+
+TEST_F(FileUpdateTest, MouseClickOnARowPicksIt) {
+  const std::string folder = ShowFolder("click");
+  MakeFile(folder + "\\one.txt");
+  MakeFile(folder + "\\two.txt");
+  SetLocalWriteTime(folder + "\\two.txt", {2015, 3, 4, 5, 6, 8});
+  List().Refresh();
+  ASSERT_EQ(Rows(), (std::vector<std::string>{"one.txt", "two.txt"}));
+  RECT row{LVIR_LABEL, 0, 0, 0};
+  SendMessageA(List().Handle(), LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+  const LPARAM at = MAKELPARAM(row.left + 4, (row.top + row.bottom) / 2);
+  PostMessageA(List().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(List().Handle(), WM_LBUTTONUP, 0, at);
+  EXPECT_TRUE(PumpUntil([&] { return SelectedFile == folder + "\\two.txt"; }));
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2015, 3, 4, 5, 6, 8}));
+
+  // A picture for a person to look at.
+  EXPECT_TRUE(test::SaveWindowBitmap(Window().Handle(), test::TestExeFolder() + "FileUp.bmp"));
+}
+
+}  // namespace
+}  // namespace purga::win
