@@ -1,16 +1,18 @@
-#include <commctrl.h>
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
 #include "tests/win/GuiTestSupport.h"
 #include "ui/model/FileUpdateDateTime.h"
 #include "ui/win/FileUpdate.h"
 #include "ui/win/ShellNames.h"
+// After <windows.h>:
+#include <commctrl.h>
+#include <shlobj.h>
 
 namespace purga::win {
 namespace {
