@@ -7,6 +7,7 @@
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
 #include "tests/win/GuiTestSupport.h"
+#include "tests/win/ShellTestSupport.h"
 #include "ui/model/FileUpdateDateTime.h"
 #include "ui/win/FileUpdate.h"
 #include "ui/win/ShellNames.h"
@@ -18,6 +19,7 @@ namespace purga::win {
 namespace {
 
 using test::PumpUntil;
+using test::RemoveTree;
 
 constexpr char kRejectedDriveText[] = "指示できないドライブです　 ";
 
@@ -53,17 +55,11 @@ CivilDateTime LocalWriteTime(const std::string& path) {
   const FILETIME write = TimesOf(path).write;
   FileTimeToLocalFileTime(&write, &local);
   FileTimeToSystemTime(&local, &when);
-  return {when.wYear, when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond};
+  return FromSystemTime(when);
 }
 
 void SetLocalWriteTime(const std::string& path, const CivilDateTime& when) {
-  SYSTEMTIME system{};
-  system.wYear = static_cast<WORD>(when.year);
-  system.wMonth = static_cast<WORD>(when.month);
-  system.wDay = static_cast<WORD>(when.day);
-  system.wHour = static_cast<WORD>(when.hour);
-  system.wMinute = static_cast<WORD>(when.minute);
-  system.wSecond = static_cast<WORD>(when.second);
+  const SYSTEMTIME system = ToSystemTime(when);
   FILETIME local{}, utc{};
   SystemTimeToFileTime(&system, &local);
   LocalFileTimeToFileTime(&local, &utc);
@@ -88,25 +84,6 @@ void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE
   SetFileAttributesA(path.c_str(), attributes);
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(child);
-      else
-        DeleteFileA(child.c_str());
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
 class FileUpdateTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -114,7 +91,7 @@ class FileUpdateTest : public ::testing::Test {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     base_ = std::string(temp) + "purga_file_update";
-    RemoveTree(base_);
+    RemoveTree(ToWide(base_));
     CreateDirectoryA(base_.c_str(), nullptr);
     window_ = new TFileUp();
     window_->Form::Show();
@@ -122,7 +99,7 @@ class FileUpdateTest : public ::testing::Test {
   static void TearDownTestSuite() {
     delete window_;
     window_ = nullptr;
-    RemoveTree(base_);
+    RemoveTree(ToWide(base_));
   }
   TFileUp& Window() { return *window_; }
   ShellList& List() { return window_->ShellListView1; }

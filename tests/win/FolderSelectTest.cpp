@@ -8,6 +8,7 @@
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
 #include "tests/win/GuiTestSupport.h"
+#include "tests/win/ShellTestSupport.h"
 #include "ui/win/FolderSelect.h"
 #include "ui/win/ShellNames.h"
 // After <windows.h>:
@@ -19,6 +20,7 @@ namespace {
 
 using test::MessageBoxAnswerer;
 using test::PumpUntil;
+using test::RemoveTree;
 
 constexpr char kConfirm[] = "確認";
 constexpr char kNotSelectable[] = "選択できないフォルダーです。";
@@ -33,26 +35,6 @@ std::string CurrentDirectory() {
   char buffer[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, buffer);
   return buffer;
-}
-
-// Removes a folder tree (test data only).
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(child);
-      else
-        DeleteFileW(child.c_str());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(path.c_str());
 }
 
 std::vector<HTREEITEM> Children(HWND tree, HTREEITEM item) {

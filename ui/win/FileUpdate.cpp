@@ -33,6 +33,21 @@ constexpr CivilDateTime kInitialDate{2000, 1, 1, 0, 0, 0};
 
 }  // namespace
 
+SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(when.year);
+  time.wMonth = static_cast<WORD>(when.month);
+  time.wDay = static_cast<WORD>(when.day);
+  time.wHour = static_cast<WORD>(when.hour);
+  time.wMinute = static_cast<WORD>(when.minute);
+  time.wSecond = static_cast<WORD>(when.second);
+  return time;
+}
+
+CivilDateTime FromSystemTime(const SYSTEMTIME& time) {
+  return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
 // --- DateTimePicker ---
 
 DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style)
@@ -45,19 +60,11 @@ double DateTimePicker::Value() const {
   SYSTEMTIME time{};
   if (SendMessageA(Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
     return 0;
-  return EncodeDateTime(
-      {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond});
+  return EncodeDateTime(FromSystemTime(time));
 }
 
 void DateTimePicker::SetValue(double value) {
-  const CivilDateTime when = DecodeDateTime(value);
-  SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(when.year);
-  time.wMonth = static_cast<WORD>(when.month);
-  time.wDay = static_cast<WORD>(when.day);
-  time.wHour = static_cast<WORD>(when.hour);
-  time.wMinute = static_cast<WORD>(when.minute);
-  time.wSecond = static_cast<WORD>(when.second);
+  SYSTEMTIME time = ToSystemTime(DecodeDateTime(value));
   SendMessageA(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
 }
 

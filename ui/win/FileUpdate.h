@@ -4,6 +4,7 @@
 #pragma once
 
 #include "settings/ControlModel.h"
+#include "ui/model/FileUpdateDateTime.h"
 #include "ui/model/FileUpdateModel.h"
 #include "ui/win/Controls.h"
 #include "ui/win/Form.h"
@@ -11,6 +12,10 @@
 #include "ui/win/ShellTree.h"
 
 namespace purga::win {
+
+// Calendar fields to and from the platform's SYSTEMTIME.
+SYSTEMTIME ToSystemTime(const CivilDateTime& when);
+CivilDateTime FromSystemTime(const SYSTEMTIME& time);
 
 // A date or time picker changed with the keyboard or up-down arrows; its
 // value is a date-time value (days since 1899-12-30).
