@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
@@ -399,6 +401,55 @@ TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   ASSERT_EQ(List().SelectedIndex(), -1);
   Window().ShellListView1MouseDown();
   EXPECT_EQ(SelectedFile, kept);
+}
+
+TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection) {
+  const std::string folder = ShowFolder("menu");
+  HWND tree = Window().ShellTreeView1.Handle();
+  const HTREEITEM selected = Window().ShellTreeView1.Selected();
+  const HTREEITEM other = TreeView_GetRoot(tree);
+  RECT r{};
+  TreeView_EnsureVisible(tree, other);
+  ASSERT_TRUE(TreeView_GetItemRect(tree, other, &r, TRUE));
+  POINT screen{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  const LPARAM at = MAKELPARAM(screen.x, screen.y);
+  ClientToScreen(tree, &screen);
+  SetCursorPos(screen.x, screen.y);
+  // Closes the menu once it shows.
+  std::atomic<bool> menuSeen{false};
+  std::thread closer([&] {
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (GetTickCount64() < deadline) {
+      HWND menu = FindWindowA("#32768", nullptr);
+      if (menu != nullptr && IsWindowVisible(menu)) {
+        menuSeen = true;
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        return;
+      }
+      Sleep(5);  // polling the window list, bounded by the deadline
+    }
+  });
+  PostMessageA(tree, WM_RBUTTONUP, 0, at);
+  SendMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
+  closer.join();
+  EXPECT_TRUE(menuSeen);
+  EXPECT_EQ(Window().ShellTreeView1.Selected(), selected);
+  EXPECT_EQ(List().Root(), folder);
+}
+
+TEST_F(FileUpdateTest, LabelEditRenamesTheFileOnDisk) {
+  const std::string folder = ShowFolder("rename");
+  MakeFile(folder + "\\old.txt");
+  List().Refresh();
+  ASSERT_EQ(Rows(), std::vector<std::string>{"old.txt"});
+  SetFocus(List().Handle());
+  HWND edit = reinterpret_cast<HWND>(SendMessageA(List().Handle(), LVM_EDITLABELA, 0, 0));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"new.txt");
+  SetFocus(Window().BitBtn1.Handle());  // leaving the edit keeps the name
+  EXPECT_TRUE(PumpUntil([&] { return Rows() == std::vector<std::string>{"new.txt"}; }));
+  EXPECT_NE(GetFileAttributesA((folder + "\\new.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(List().SelectedIndex(), 0);
 }
 
 TEST_F(FileUpdateTest, MouseClickOnARowPicksIt) {

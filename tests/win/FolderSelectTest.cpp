@@ -294,6 +294,47 @@ TEST_F(FolderSelectTest, RefreshKeepsExpansionSelectionAndTopNode) {
   EXPECT_EQ(TreeView_GetFirstVisible(Tree()), top);
 }
 
+TEST_F(FolderSelectTest, RightClickNeitherSelectsNorOpensAMenu) {
+  const std::string folder = MakeFolder("rightclick");
+  const HTREEITEM parent = SelectFolder(base_);
+  const HTREEITEM item = Dialog().ShellTreeView1.Reveal(folder);
+  ASSERT_NE(item, nullptr);
+  Dialog().Form::Show();
+  RECT r{};
+  ASSERT_TRUE(TreeView_GetItemRect(Tree(), item, &r, TRUE));
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  // The button's release waits in the queue for the tree's press handling.
+  PostMessageA(Tree(), WM_RBUTTONUP, 0, at);
+  SendMessageA(Tree(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+  EXPECT_EQ(Dialog().ShellTreeView1.Selected(), parent);
+  EXPECT_EQ(Dialog().FolderPath, base_);
+  EXPECT_EQ(
+      FindWindowA("#32768", nullptr) == nullptr || !IsWindowVisible(FindWindowA("#32768", nullptr)),
+      true);
+  Dialog().Hide();
+}
+
+TEST_F(FolderSelectTest, LabelEditRenamesTheFolderOnDisk) {
+  const std::string folder = MakeFolder("before");
+  const HTREEITEM item = SelectFolder(folder);
+  ASSERT_NE(item, nullptr);
+  Dialog().Form::Show();
+  SetFocus(Tree());
+  HWND edit = reinterpret_cast<HWND>(
+      SendMessageA(Tree(), TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(item)));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"after");
+  SendMessageA(Tree(), TVM_ENDEDITLABELNOW, FALSE, 0);
+  const std::string renamed = base_ + "\\after";
+  EXPECT_NE(GetFileAttributesA(renamed.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Dialog().ShellTreeView1.PathOf(item).text, renamed);
+  // The selected folder's new path is the dialog's path.
+  EXPECT_EQ(Dialog().FolderPath, renamed);
+  EXPECT_EQ(Dialog().Panel3.Text(), renamed);
+  Dialog().Hide();
+}
+
 TEST_F(FolderSelectTest, NamesWithoutExactAnsiFormAreRefused) {
   // é has no form in code page 932 (best-fit would make it e), nor has the
   // yen sign (best-fit would make it a backslash).
