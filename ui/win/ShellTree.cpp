@@ -49,7 +49,7 @@ void ShellTree::Build() {
   Pidl desktop = DesktopPidl();
   if (!desktop) return;
   const std::wstring label = DisplayName(desktop_.Get(), desktop.Get(), SHGDN_NORMAL);
-  HTREEITEM root = Insert(TVI_ROOT, std::move(desktop), label);
+  HTREEITEM root = Insert(TVI_ROOT, std::move(desktop), label, true);
   LoadChildren(root);
   SendMessageW(Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
   Select(root);
@@ -65,12 +65,16 @@ ShellTree::Node* ShellTree::NodeOf(HTREEITEM item) const {
   return nodes_.count(node) != 0 ? node : nullptr;
 }
 
+HTREEITEM ShellTree::InsertChild(HTREEITEM parent, IShellFolder* folder,
+                                 LPCITEMIDLIST parentAbsolute, LPCITEMIDLIST child,
+                                 HTREEITEM after) {
+  return Insert(parent, Pidl::Combine(parentAbsolute, child),
+                DisplayName(folder, child, SHGDN_INFOLDER),
+                ItemAttributes(folder, child, SFGAO_HASSUBFOLDER) != 0, after);
+}
+
 HTREEITEM ShellTree::Insert(HTREEITEM parent, Pidl absolute, const std::wstring& label,
-                            HTREEITEM after) {
-  LPCITEMIDLIST child = nullptr;
-  ComPtr<IShellFolder> folder = ParentFolder(absolute.Get(), child);
-  const bool hasChildren =
-      IsDesktopPidl(absolute.Get()) || ItemAttributes(folder.Get(), child, SFGAO_HASSUBFOLDER) != 0;
+                            bool hasChildren, HTREEITEM after) {
   auto node = std::make_unique<Node>();
   TVINSERTSTRUCTW insert{};
   insert.hParent = parent;
@@ -113,8 +117,7 @@ void ShellTree::LoadChildren(HTREEITEM item) {
   ComPtr<IShellFolder> folder = BindFolder(node->absolute.Get());
   const std::vector<Pidl> children = ReadChildren(folder.Get());
   for (const Pidl& child : children)
-    Insert(item, Pidl::Combine(node->absolute.Get(), child.Get()),
-           DisplayName(folder.Get(), child.Get(), SHGDN_INFOLDER));
+    InsertChild(item, folder.Get(), node->absolute.Get(), child.Get());
   if (children.empty()) SetHasChildren(item, false);
 }
 
@@ -251,8 +254,8 @@ void ShellTree::Merge(HTREEITEM item) {
       previous = kept[i];
       continue;
     }
-    HTREEITEM added = Insert(item, Pidl::Combine(node->absolute.Get(), fresh[i].Get()),
-                             DisplayName(folder.Get(), fresh[i].Get(), SHGDN_INFOLDER), previous);
+    HTREEITEM added =
+        InsertChild(item, folder.Get(), node->absolute.Get(), fresh[i].Get(), previous);
     if (added != nullptr) previous = added;
   }
   SetHasChildren(item, !fresh.empty());

@@ -62,8 +62,11 @@ class ShellTree : public Control {
 
   Node* NodeOf(HTREEITEM item) const;
   HTREEITEM FindChild(HTREEITEM item, LPCITEMIDLIST absolute) const;
-  HTREEITEM Insert(HTREEITEM parent, Pidl absolute, const std::wstring& label,
+  HTREEITEM Insert(HTREEITEM parent, Pidl absolute, const std::wstring& label, bool hasChildren,
                    HTREEITEM after = TVI_LAST);
+  // A node for `folder`'s item `child`, the folder being `parentAbsolute`.
+  HTREEITEM InsertChild(HTREEITEM parent, IShellFolder* folder, LPCITEMIDLIST parentAbsolute,
+                        LPCITEMIDLIST child, HTREEITEM after = TVI_LAST);
   // The folder's subfolders, sorted as the shell sorts them.
   std::vector<Pidl> ReadChildren(IShellFolder* folder) const;
   void LoadChildren(HTREEITEM item);
