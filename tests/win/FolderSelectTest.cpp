@@ -54,6 +54,7 @@ struct SetOutcome {
   int result = 0;
   bool closed = false;  // the press itself ended the modal showing
   bool boxSeen = false;
+  bool boxIcon = false;
   std::string boxText;
 };
 
@@ -78,6 +79,7 @@ SetOutcome PressSet(TSelect_Folder& dialog, const std::string& boxCaption = {}, 
   if (box) {
     outcome.boxSeen = box->Wait();
     outcome.boxText = box->Text();
+    outcome.boxIcon = box->HadIcon();
   }
   return outcome;
 }
@@ -195,6 +197,7 @@ TEST_F(FolderSelectTest, RefusesVirtualNetworkAndMissingDrives) {
     const SetOutcome outcome = PressSet(Dialog(), kConfirm);
     EXPECT_TRUE(outcome.boxSeen);
     EXPECT_EQ(outcome.boxText, kNotSelectable);
+    EXPECT_FALSE(outcome.boxIcon);
     EXPECT_FALSE(outcome.closed);
     EXPECT_EQ(Dialog().FolderSet, 0);
     EXPECT_EQ(CurrentDirectory(), before);
@@ -235,6 +238,7 @@ TEST_F(FolderSelectTest, DriveRootAsksFirst) {
     const SetOutcome outcome = PressSet(Dialog(), "ルートディレクトリーを選択しました。", answer);
     EXPECT_TRUE(outcome.boxSeen);
     EXPECT_EQ(outcome.boxText, "この選択で良いですか？");
+    EXPECT_FALSE(outcome.boxIcon);
     EXPECT_EQ(outcome.closed, answer == IDOK);
     EXPECT_EQ(Dialog().FolderSet, answer == IDOK ? 1 : 0);
   }
@@ -248,6 +252,7 @@ TEST_F(FolderSelectTest, VanishedFolderGoesToTheErrorReportAndRefreshDropsIt) {
   const std::string before = CurrentDirectory();
   const SetOutcome outcome = PressSet(Dialog(), "Purgator");
   EXPECT_TRUE(outcome.boxSeen);
+  EXPECT_TRUE(outcome.boxIcon);  // the general error report's stop icon
   EXPECT_FALSE(outcome.boxText.empty());
   EXPECT_FALSE(outcome.closed);
   EXPECT_EQ(Dialog().FolderSet, 0);
