@@ -18,7 +18,11 @@ bool SelectableDrive(uint32_t type) { return type == 2 || type == 3 || type == 6
 
 std::string EntryFailureText(uint32_t code) {
   std::string text = Os().ErrorMessage(code);
-  if (text.empty()) text = "フォルダーに移動できません。(エラー " + std::to_string(code) + ")";
+  if (text.empty()) {
+    text = "フォルダーに移動できません。(エラー ";
+    text += std::to_string(code);
+    text += ")";
+  }
   return text;
 }
 
@@ -51,7 +55,7 @@ PatternParts SplitPattern(const std::string& pattern) {
   }
   parts.file = pattern.substr(slash + 1);
   parts.directory = pattern.substr(parts.drive.size(), slash - parts.drive.size());
-  if (parts.directory.empty()) parts.directory = "\\";
+  if (parts.directory.empty()) parts.directory.push_back('\\');  // the root
   return parts;
 }
 
