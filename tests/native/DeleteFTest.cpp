@@ -358,6 +358,8 @@ TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
   os_.AddFile("C:\\T\\held.htm", 1, 33);
   os_.failDelete.insert("C:\\T\\held.htm");
   DeleteSettings.DeleteReadOnly = 1;
+  os_.AddFile("C:\\T\\stuck.htm", 1, 33);  // its attribute change fails: so does its deletion
+  os_.failSetAttributes.insert("C:\\T\\stuck.htm");
   os_.AddFile("C:\\T\\link.htm", 1, 33);  // Wine shows a link to a file as the file it points to
   os_.linkedPaths.insert("C:\\T\\link.htm");
   Run();
@@ -369,6 +371,9 @@ TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
   EXPECT_FALSE(HasPrefix("SetFileAttributes C:\\T\\link.htm"));
   EXPECT_FALSE(HasPrefix("DeleteFile C:\\T\\link.htm"));
   EXPECT_TRUE(Has("Progress link.htm 削除できません"));
+  EXPECT_TRUE(os_.Exists("C:\\T\\stuck.htm"));
+  EXPECT_TRUE(Has("Progress stuck.htm 削除できません"));
+  EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "1");
   // A selected file whose deletion fails stays behind with the word 32.
   EXPECT_EQ(os_.Attributes("C:\\T\\held.htm"), 32u);
 }
