@@ -11,4 +11,5 @@ if [ -f "$dir/CMakeCache.txt" ]; then export PURGA_BUILD="$dir"; fi
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 purga_ensure_prefix || exit 1
 purga_start_server
-exec wine "$exe" "$@"
+# Windows tests open windows: without a display they would wait forever.
+exec "$(dirname "${BASH_SOURCE[0]}")/with-display.sh" wine "$exe" "$@"
