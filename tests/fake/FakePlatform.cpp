@@ -59,7 +59,7 @@ struct FakePlatform::CacheFind {
   bool open = true;
 };
 
-FakePlatform::FakePlatform() : previous_(nullptr) {
+FakePlatform::FakePlatform() {
   freeBytes[""] = 1024ull * 1024 * 1024;
   freeBytes["C:\\"] = 1024ull * 1024 * 1024;
   driveTypes["C:"] = 3;

@@ -140,7 +140,6 @@ class FakePlatform : public Platform {
   std::vector<std::unique_ptr<OpenFileState>> files_;
   std::vector<std::unique_ptr<CacheFind>> cacheFinds_;
   int sleepCount_ = 0;
-  Platform* previous_;
 };
 
 // Error codes the fake reports, as the platform's.
