@@ -35,9 +35,14 @@ std::atomic<int64_t> FreeSpaceAfter{0};
 std::string ExeFolder;
 
 void InitSettings() {
-  ExtensionLists = {"HTML,HTM", "JPG, JPEG", "GIF",      "PNG", "BMP", "RAM,RMM,RA,RM",
-                    "WM,WMV",   "MPG,MPEG,MPE", "AVI",  "MP3", "GID", "OLD",
-                    "BAK",      "~",         "TXT",      "CSS,CSV,CGI,$MV"};
+  ExtensionLists = {"HTML,HTM", "JPG, JPEG",
+                    "GIF",      "PNG",
+                    "BMP",      "RAM,RMM,RA,RM",
+                    "WM,WMV",   "MPG,MPEG,MPE",
+                    "AVI",      "MP3",
+                    "GID",      "OLD",
+                    "BAK",      "~",
+                    "TXT",      "CSS,CSV,CGI,$MV"};
   StoreFlag(DeleteSettings.DeleteEmptyFolders, 1);
   StoreFlag(DeleteSettings.DeleteSmaller, 1);
   std::memset(DeleteSettings.SavedFolder, 0, sizeof DeleteSettings.SavedFolder);

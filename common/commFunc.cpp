@@ -60,7 +60,8 @@ void SetPathAttributes(const std::string& path, int32_t attributes) {
 std::string GetExeFolder() {
   // Long enough for any module path the platform can report.
   std::vector<char> buffer(32768, '\0');
-  const uint32_t length = Os().GetModuleFileName(buffer.data(), static_cast<uint32_t>(buffer.size()));
+  const uint32_t length =
+      Os().GetModuleFileName(buffer.data(), static_cast<uint32_t>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return {};
   const std::string path(buffer.data(), length);
   const size_t cut = FindLastSeparator(path, "\\:");

@@ -112,8 +112,7 @@ class Platform {
   // null with *size 0 to learn the size needed).
   virtual CacheHandle FindFirstUrlCacheEntry(const char* pattern, CacheEntryHead* entry,
                                              uint32_t* size) = 0;
-  virtual bool FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* entry,
-                                     uint32_t* size) = 0;
+  virtual bool FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* entry, uint32_t* size) = 0;
   virtual bool DeleteUrlCacheEntry(const char* url) = 0;
   virtual bool FindCloseUrlCache(CacheHandle handle) = 0;
 

@@ -41,7 +41,8 @@ int32_t SpinEditModel::ParseValue(const std::string& text) {
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   int32_t value = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return kMinValue;
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
+    return kMinValue;
   return value;
 }
 

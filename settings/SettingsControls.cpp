@@ -51,9 +51,7 @@ void SettingsControls::SpinChange(int i) {
   StoreThreshold(record_.Rules[i], categories[i].spin.Value());
 }
 
-void SettingsControls::Edit5Change() {
-  StoreText(record_.OtherExtension, otherExtension.Text());
-}
+void SettingsControls::Edit5Change() { StoreText(record_.OtherExtension, otherExtension.Text()); }
 
 void SettingsControls::ApplyEnabledStates() {
   for (CategoryControls& c : categories) {

@@ -23,7 +23,8 @@ bool ReadSettingsFile(DeleteSettingsRecord& record) {
   size_t total = 0;
   bool ok = true;
   while (total < kSettingsSize) {
-    const int64_t got = os.ReadFile(file, bytes + total, static_cast<uint32_t>(kSettingsSize - total));
+    const int64_t got =
+        os.ReadFile(file, bytes + total, static_cast<uint32_t>(kSettingsSize - total));
     if (got <= 0) {
       ok = false;
       break;

@@ -115,7 +115,8 @@ void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
   std::lock_guard lock(mutex_);
   const std::string key = Key(path);
   const std::string parent = Parent(key);
-  if (!parent.empty() && parent.size() > 2 && nodes_.find(parent) == nodes_.end()) AddFolder(parent);
+  if (!parent.empty() && parent.size() > 2 && nodes_.find(parent) == nodes_.end())
+    AddFolder(parent);
   Node& node = nodes_[key];
   // The name is everything after the last separator that is not a trail byte.
   const size_t cut = Parent(path).size();
@@ -215,7 +216,8 @@ FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry)
     finds_.push_back(std::move(find));
     return finds_.back().get();
   }
-  if (pattern.size() < suffix.size() || pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0) {
+  if (pattern.size() < suffix.size() ||
+      pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0) {
     SetError(kErrorFileNotFound);
     return nullptr;
   }
@@ -367,7 +369,8 @@ int64_t FakePlatform::ReadFile(FileHandle file, void* buffer, uint32_t count) {
   std::lock_guard lock(mutex_);
   auto* state = static_cast<OpenFileState*>(file);
   const std::string& content = nodes_[state->key].content;
-  const size_t n = std::min<size_t>(count, content.size() - std::min(content.size(), state->position));
+  const size_t n =
+      std::min<size_t>(count, content.size() - std::min(content.size(), state->position));
   std::memcpy(buffer, content.data() + state->position, n);
   state->position += n;
   return static_cast<int64_t>(n);
@@ -413,11 +416,16 @@ uint32_t FakePlatform::LastError() { return lastError; }
 
 std::string FakePlatform::ErrorMessage(uint32_t code) {
   switch (code) {
-    case kErrorFileNotFound: return "指定されたファイルが見つかりません。";
-    case kErrorPathNotFound: return "指定されたパスが見つかりません。";
-    case kErrorAccessDenied: return "アクセスが拒否されました。";
-    case kErrorDiskFull: return "ディスクに十分な空き領域がありません。";
-    default: return {};
+    case kErrorFileNotFound:
+      return "指定されたファイルが見つかりません。";
+    case kErrorPathNotFound:
+      return "指定されたパスが見つかりません。";
+    case kErrorAccessDenied:
+      return "アクセスが拒否されました。";
+    case kErrorDiskFull:
+      return "ディスクに十分な空き領域がありません。";
+    default:
+      return {};
   }
 }
 
@@ -475,11 +483,13 @@ bool FakePlatform::SetCurrentDirectory(const std::string& path) {
   std::lock_guard lock(mutex_);
   Record("SetCurrentDirectory " + path);
   std::string full = path;
-  if (!path.empty() && path[0] == '\\') full = currentDirectory.substr(0, 2) + path;  // drive-relative
+  if (!path.empty() && path[0] == '\\')
+    full = currentDirectory.substr(0, 2) + path;  // drive-relative
   if (path.size() == 2 && path[1] == ':') full = path + "\\";
   const std::string key = Key(full);
-  const bool isDrive = key.size() <= 3 && key.size() >= 2 && key[1] == ':' &&
-                       driveTypes.count(std::string(1, static_cast<char>(std::toupper(key[0]))) + ":");
+  const bool isDrive =
+      key.size() <= 3 && key.size() >= 2 && key[1] == ':' &&
+      driveTypes.count(std::string(1, static_cast<char>(std::toupper(key[0]))) + ":");
   const auto it = nodes_.find(key);
   if (!isDrive && (it == nodes_.end() || !it->second.isFolder)) {
     SetError(kErrorPathNotFound);
@@ -597,14 +607,17 @@ CacheHandle FakePlatform::FindFirstUrlCacheEntry(const char* pattern, CacheEntry
   return cacheFinds_.back().get();
 }
 
-bool FakePlatform::FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* entry, uint32_t* size) {
+bool FakePlatform::FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* entry,
+                                         uint32_t* size) {
   std::lock_guard lock(mutex_);
-  Record(std::string("FindNextUrlCacheEntry") + (entry ? " block " : " probe ") + std::to_string(*size));
+  Record(std::string("FindNextUrlCacheEntry") + (entry ? " block " : " probe ") +
+         std::to_string(*size));
   auto* find = static_cast<CacheFind*>(handle);
   // Skip entries deleted since the snapshot.
   while (find->next < find->urls.size()) {
     const std::string& url = find->urls[find->next];
-    const auto it = std::find_if(cache.begin(), cache.end(), [&](const CacheEntry& e) { return e.url == url; });
+    const auto it =
+        std::find_if(cache.begin(), cache.end(), [&](const CacheEntry& e) { return e.url == url; });
     if (it != cache.end()) {
       const size_t index = static_cast<size_t>(it - cache.begin());
       if (!FillCacheEntry(index, entry, size)) return false;
@@ -620,7 +633,8 @@ bool FakePlatform::FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* ent
 bool FakePlatform::DeleteUrlCacheEntry(const char* url) {
   std::lock_guard lock(mutex_);
   Record(std::string("DeleteUrlCacheEntry ") + url);
-  const auto it = std::find_if(cache.begin(), cache.end(), [&](const CacheEntry& e) { return e.url == url; });
+  const auto it =
+      std::find_if(cache.begin(), cache.end(), [&](const CacheEntry& e) { return e.url == url; });
   if (it == cache.end()) return false;
   const auto index = static_cast<int>(it - cache.begin());
   cache.erase(it);

@@ -31,13 +31,13 @@ class FakePlatform : public Platform {
   std::vector<std::string> ListTree(const std::string& root) const;
 
   // --- scripted behaviour ---
-  std::set<std::string> failDelete;   // DeleteFile of these paths fails
-  std::set<std::string> failRemove;   // RemoveDirectory fails
-  std::set<std::string> failList;     // FindFirst on "<path>\*.*" fails
+  std::set<std::string> failDelete;  // DeleteFile of these paths fails
+  std::set<std::string> failRemove;  // RemoveDirectory fails
+  std::set<std::string> failList;    // FindFirst on "<path>\*.*" fails
   std::set<std::string> failSetAttributes;
   std::set<std::string> linkedPaths;  // NamesItself of these paths is false
-  bool failWrite = false;              // WriteFile writes nothing
-  bool shortWrite = false;             // WriteFile writes one byte less, with success
+  bool failWrite = false;             // WriteFile writes nothing
+  bool shortWrite = false;            // WriteFile writes one byte less, with success
   bool failClose = false;
   // The enumeration reports the entry at this path under another name, as the
   // ANSI calls do for a character the code page lacks ("?") or maps onto a
@@ -52,8 +52,8 @@ class FakePlatform : public Platform {
   std::string tempPath = "C:\\users\\user\\Temp\\";
   uint32_t tempPathResult = 0;  // 0: derived from tempPath
   std::string modulePath = "C:\\Program Files\\Purgator\\Purgator.exe";
-  std::map<std::string, uint64_t> freeBytes;    // by root "C:\\"; "" is the current drive
-  std::map<std::string, uint32_t> driveTypes;   // by root as passed
+  std::map<std::string, uint64_t> freeBytes;   // by root "C:\\"; "" is the current drive
+  std::map<std::string, uint32_t> driveTypes;  // by root as passed
   std::string currentDirectory = "C:\\";
   int64_t localOffsetSeconds = 9 * 3600;  // local time minus UTC
 
@@ -133,7 +133,7 @@ class FakePlatform : public Platform {
   bool FillCacheEntry(size_t index, CacheEntryHead* entry, uint32_t* size);
 
   mutable std::recursive_mutex mutex_;
-  std::map<std::string, Node> nodes_;  // by Key(path)
+  std::map<std::string, Node> nodes_;                 // by Key(path)
   std::map<std::string, std::string> reportedNames_;  // by Key(path)
   std::vector<std::string> log_;
   std::vector<std::unique_ptr<Find>> finds_;

@@ -23,9 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LoadSettings(controls);
   controls.SettingsToControls();
 
-  static const char* const names[] = {"a.htm", "B.JPEG", "c", "d.", "e.~bk", "f.bk~", "g.tar.gz",
-                                      "\x83\x5c.txt", "\x95\x5c\x8e\xa6.Mp3", "h.$mv", "i.dat", ".x"};
-  static const uint64_t sizes[] = {0, 1, 1000, 1001, 49000, 50000, 16777217, 20000001, 4294967296ull};
+  static const char* const names[] = {"a.htm",    "B.JPEG",       "c",
+                                      "d.",       "e.~bk",        "f.bk~",
+                                      "g.tar.gz", "\x83\x5c.txt", "\x95\x5c\x8e\xa6.Mp3",
+                                      "h.$mv",    "i.dat",        ".x"};
+  static const uint64_t sizes[] = {0,     1,        1000,     1001,         49000,
+                                   50000, 16777217, 20000001, 4294967296ull};
   for (const char* name : names)
     for (uint64_t s : sizes) {
       const int32_t r = MatchFile(os.UpperCase(FileExtension(name)), SizeKB(s));

@@ -34,8 +34,14 @@ TEST(SizeKBTest, RoundsUpThousandsAfterSinglePrecision) {
     uint64_t bytes;
     int32_t kb;
   } cases[] = {
-      {0, 0},          {1, 1},          {1000, 1},         {1001, 2},
-      {49000, 49},     {49001, 50},     {50000, 50},       {16777216, 16778},
+      {0, 0},
+      {1, 1},
+      {1000, 1},
+      {1001, 2},
+      {49000, 49},
+      {49001, 50},
+      {50000, 50},
+      {16777216, 16778},
       {20000001, 20000},  // single precision drops the odd byte
       {2147483647ull, 2147484},
       {4294967296ull + 1, 4294968},  // beyond 32 bits: the true figure
@@ -50,11 +56,12 @@ TEST_F(MatchRulesTest, SubstringTestsOnUnsplitLists) {
     const char* name;
     int32_t expected;
   } cases[] = {
-      {0, "page.htm", 1},  {0, "Page.Html", 1}, {0, "a.h", 1},   {0, "a.tm", 1},   {0, "a.l", 1},
-      {0, "a.htmx", 0},    {1, "photo.jpeg", 1}, {1, "x. jp", 1}, {1, "x.g, j", 1}, {5, "clip.rm", 1},
-      {5, "x.a", 1},       {15, "x.$mv", 1},    {15, "x.v,c", 1}, {14, "readme", 0}, {14, "readme.", 0},
-      {13, "a.~bk", 1},    {13, "a.bk~", 1},    {13, "a.~", 1},   {13, "noext", 0},  {13, "dot.", 0},
-      {13, "a~.bak", 0},   {2, "a.tar.gif", 1}, {2, "a.gif.gz", 0},
+      {0, "page.htm", 1}, {0, "Page.Html", 1}, {0, "a.h", 1},        {0, "a.tm", 1},
+      {0, "a.l", 1},      {0, "a.htmx", 0},    {1, "photo.jpeg", 1}, {1, "x. jp", 1},
+      {1, "x.g, j", 1},   {5, "clip.rm", 1},   {5, "x.a", 1},        {15, "x.$mv", 1},
+      {15, "x.v,c", 1},   {14, "readme", 0},   {14, "readme.", 0},   {13, "a.~bk", 1},
+      {13, "a.bk~", 1},   {13, "a.~", 1},      {13, "noext", 0},     {13, "dot.", 0},
+      {13, "a~.bak", 0},  {2, "a.tar.gif", 1}, {2, "a.gif.gz", 0},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -110,10 +117,9 @@ TEST_F(MatchRulesTest, EarlierCategoriesDecideBeforeTheOtherExtension) {
     const char* name;
     int32_t expected;
   } cases[] = {
-      {"x.dat", 1}, {"x.da", 1}, {"x.at", 1},
-      {"x.a", 0},  // *.RA
-      {"x.d", 0},  // *.GID
-      {"x.t", 0},  // *.HTM
+      {"x.dat", 1}, {"x.da", 1}, {"x.at", 1}, {"x.a", 0},  // *.RA
+      {"x.d", 0},                                          // *.GID
+      {"x.t", 0},                                          // *.HTM
   };
   for (const auto& c : cases) EXPECT_EQ(Match(c.name), c.expected) << c.name;
 }
