@@ -114,7 +114,7 @@ void EmptyFolderTree(const std::string& folder) {
     FindScope find(os.FindFirst(pattern, entry));
     if (find.get() != nullptr) {
       do {
-        if (entry.attributes != 32 && entry.attributes != 33) continue;
+        if (!IsPlainFile(entry.attributes)) continue;
         if (const auto path = PathToDelete(folder, entry.name)) {
           SetPathAttributes(*path, 32);
           os.DeleteFile(*path);
@@ -129,7 +129,7 @@ void EmptyFolderTree(const std::string& folder) {
       do {
         if ((entry.attributes & kSkippedByFolderPass) != 0) continue;
         if (entry.name.empty() || entry.name[0] == '.') continue;
-        if ((entry.attributes == 16 || entry.attributes == 17) && NameIsFaithful(entry.name))
+        if (IsPlainFolder(entry.attributes) && NameIsFaithful(entry.name))
           EmptyFolderTree(folder + "\\" + entry.name);
       } while (os.FindNext(find.get(), entry));
     }

@@ -10,12 +10,6 @@ namespace purga {
 
 namespace {
 
-// The only attribute words the walk acts on: a plain file (archive bit, with
-// or without read-only) and a plain folder (with or without read-only). Any
-// further bit, reparse point (1024) included, leaves the entry alone.
-bool IsWalkedFile(uint32_t word) { return word == 32 || word == 33; }
-bool IsWalkedFolder(uint32_t word) { return word == 16 || word == 17; }
-
 constexpr uint32_t kFailedDeletionPauseMs = 30;
 
 }  // namespace
@@ -109,7 +103,7 @@ void TFileDelte::WalkFolder(const std::string& folder) {
     if (find.get() != nullptr) {
       do {
         if (StopRequested.load() == 1) break;
-        if (IsWalkedFile(entry.attributes)) HandleFile(entry, folder);
+        if (IsPlainFile(entry.attributes)) HandleFile(entry, folder);
       } while (os.FindNext(find.get(), entry));
     }
   }
@@ -122,7 +116,7 @@ void TFileDelte::WalkFolder(const std::string& folder) {
     if (find.get() != nullptr) {
       do {
         if (StopRequested.load() == 1) break;
-        if (!entry.name.empty() && entry.name[0] != '.' && IsWalkedFolder(entry.attributes) &&
+        if (!entry.name.empty() && entry.name[0] != '.' && IsPlainFolder(entry.attributes) &&
             NameIsFaithful(entry.name))
           WalkFolder(folder + "\\" + entry.name);
       } while (os.FindNext(find.get(), entry));

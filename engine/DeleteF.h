@@ -74,6 +74,13 @@ class TFileDelte {
   static std::atomic<int32_t> alive_;
 };
 
+// The only attribute words the walk and the temporary-folder clean-up act
+// on: a plain file (archive bit, with or without read-only) and a plain
+// folder (with or without read-only). Any further bit, reparse point (1024)
+// included, leaves the entry alone.
+inline bool IsPlainFile(uint32_t word) { return word == 32 || word == 33; }
+inline bool IsPlainFolder(uint32_t word) { return word == 16 || word == 17; }
+
 // True when the platform's ANSI name of a directory entry can be handed back
 // to it and still mean that entry. A name holding "?" (a character the code
 // page lacks), a wildcard, a single-byte "\", "/" or ":" (for instance a
