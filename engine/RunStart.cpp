@@ -18,11 +18,13 @@ void BeginRun(RunWindow& window) {
     window.ShowCaption(RunCaption::FreeSpace, std::to_string(before));
     window.ShowCaption(RunCaption::SpaceWon, "0");
     RunPreRunTasks();
+    new TFileDelte(window);  // frees itself when its run ends
   } catch (...) {
+    // No worker exists (not even when its memory could not be had), so
+    // none will clear it.
     RunGuard.store(0);
     throw;
   }
-  new TFileDelte(window);  // frees itself when its run ends
 }
 
 }  // namespace purga

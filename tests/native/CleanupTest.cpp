@@ -9,6 +9,7 @@
 #include "engine/DeleteF.h"
 #include "engine/RunStart.h"
 #include "tests/fake/FakePlatform.h"
+#include "tests/native/FailingAllocation.h"
 #include "tests/native/RunHarness.h"
 
 namespace purga {
@@ -342,6 +343,22 @@ TEST_F(CleanupTest, BeginRunOrdersTheStartStepsAndHandsOverToTheWorker) {
   EXPECT_EQ(steps, expected);
   EXPECT_EQ(RunGuard.load(), 0);
   EXPECT_EQ(FreeSpaceBefore.load(), 7);
+}
+
+TEST_F(CleanupTest, AWorkerThatCannotBeHadLeavesNoRunBehind) {
+  test::DispatcherWindow window(os_);
+  TargetFolder = "C:\\T";
+  os_.AddFile("C:\\T\\page.htm");
+  DeleteSettings.Rules[0].Enabled = 1;
+  RunGuard.store(0);
+  test::FailNextAllocationOf(sizeof(TFileDelte));
+  EXPECT_THROW(BeginRun(window), std::bad_alloc);
+  EXPECT_TRUE(test::AllocationFailed());
+  EXPECT_FALSE(TFileDelte::Alive());
+  EXPECT_EQ(RunGuard.load(), 0);
+  // The clean-up tasks had run; the failure was the worker's own.
+  EXPECT_EQ(Log({"AddToRecentDocs"}).size(), 1u);
+  EXPECT_TRUE(os_.Exists("C:\\T\\page.htm"));
 }
 
 }  // namespace
