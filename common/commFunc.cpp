@@ -51,6 +51,12 @@ std::string FileExtension(std::string_view name) {
   return std::string(name.substr(dot));
 }
 
+std::string_view WithoutTrailingBackslashes(std::string_view path) {
+  while (!path.empty() && path.back() == '\\' && StartsCharacter(path, path.size() - 1))
+    path.remove_suffix(1);
+  return path;
+}
+
 void SetPathAttributes(const std::string& path, int32_t attributes) {
   // A failed attribute change is ignored: the following deletion or removal
   // simply fails in its turn.

@@ -25,6 +25,8 @@ size_t FindLastSeparator(std::string_view text, std::string_view separators);
 bool StartsCharacter(std::string_view text, size_t pos);
 // The name from its last "." to the end, dot included; empty without a dot.
 std::string FileExtension(std::string_view name);
+// `path` without the backslashes at its end (a trail byte 0x5C stays).
+std::string_view WithoutTrailingBackslashes(std::string_view path);
 
 // --- routines ---
 void SetPathAttributes(const std::string& path, int32_t attributes);

@@ -5,9 +5,11 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "common/Hensu.h"
 #include "common/commFunc.h"
+#include "engine/CheckedTree.h"
 #include "engine/DeleteF.h"
 #include "platform/Platform.h"
 
@@ -26,12 +28,6 @@ int CountBackslashes(std::string_view path) {
   return count;
 }
 
-std::string_view WithoutTrailingBackslashes(std::string_view path) {
-  while (!path.empty() && path.back() == '\\' && StartsCharacter(path, path.size() - 1))
-    path.remove_suffix(1);
-  return path;
-}
-
 // A folder whose emptying would wreck the system: the root of a drive or a
 // share (or a relative path), the system folder and the Windows folder.
 bool IsForbiddenCleanRoot(const std::string& folder) {
@@ -48,8 +44,6 @@ bool IsForbiddenCleanRoot(const std::string& folder) {
   }
   return false;
 }
-
-constexpr uint32_t kSkippedByFolderPass = kAttrHidden | kAttrSystem | kAttrVolume;
 
 // Cache entries that the content clean-up leaves alone: Wine keeps cookies
 // and history in containers of their own, keyed by these prefixes, and its
@@ -102,42 +96,39 @@ std::optional<std::string> GetTempFolder() {
 
 void CleanFolderTree(const std::string& root) {
   CleanRoot = root;
-  EmptyFolderTree(root);
+  // Resolved once, like the deletion run's target: nothing outside what the
+  // folder resolves to now is acted on, whatever changes during the clean-up.
+  const CheckedTree tree(root);
+  if (tree.Top()) EmptyFolderTree(root, tree.Top(), tree);
 }
 
-void EmptyFolderTree(const std::string& folder) {
-  Platform& os = Os();
-  const std::string pattern = folder + "\\*.*";
-  FindEntry entry;
-
-  {  // Files: only the plain words 32 and 33.
-    FindScope find(os.FindFirst(pattern, entry));
-    if (find.get() != nullptr) {
-      do {
-        if (!IsPlainFile(entry.attributes)) continue;
-        if (const auto path = PathToDelete(folder, entry.name)) {
-          SetPathAttributes(*path, 32);
-          os.DeleteFile(*path);
-        }
-      } while (os.FindNext(find.get(), entry));
+void EmptyFolderTree(const std::string& folder, const CheckedEntry& self, const CheckedTree& tree) {
+  // Files: only the plain words 32 and 33, each checked before it is changed.
+  ForEachEntry(self, [&](const FindEntry& entry) {
+    if (IsPlainFile(entry.attributes) && EntryIsFaithful(entry)) {
+      if (const CheckedEntry file = tree.OpenFile(folder + "\\" + entry.name)) {
+        file.SetAttributes(kAttrArchive);
+        file.Delete();
+      }
     }
-  }
+    return true;
+  });
 
-  {  // Plain sub-folders, each emptied and removed before the next.
-    FindScope find(os.FindFirst(pattern, entry));
-    if (find.get() != nullptr) {
-      do {
-        if ((entry.attributes & kSkippedByFolderPass) != 0) continue;
-        if (entry.name.empty() || entry.name[0] == '.') continue;
-        if (IsPlainFolder(entry.attributes) && NameIsFaithful(entry.name))
-          EmptyFolderTree(folder + "\\" + entry.name);
-      } while (os.FindNext(find.get(), entry));
+  // Plain sub-folders, each emptied and removed before the next. Hidden,
+  // system and volume entries never have a plain word.
+  ForEachEntry(self, [&](const FindEntry& entry) {
+    if (!entry.name.empty() && entry.name[0] != '.' && IsPlainFolder(entry.attributes) &&
+        EntryIsFaithful(entry)) {
+      const std::string path = folder + "\\" + entry.name;
+      if (const CheckedEntry sub = tree.OpenFolder(path)) EmptyFolderTree(path, sub, tree);
     }
-  }
+    return true;
+  });
 
+  // The top stays; every other folder goes when `self` closes, if empty.
   if (folder != CleanRoot) {
-    SetPathAttributes(folder, 16);
-    os.RemoveDirectory(folder);
+    self.SetAttributes(kAttrDirectory);
+    self.Delete();
   }
 }
 

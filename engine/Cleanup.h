@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/CheckedTree.h"
+
 namespace purga {
 
 // The top folder of the last folder clean-up, exactly as passed.
@@ -23,9 +25,11 @@ std::optional<std::string> GetTempFolder();
 // Stores `root` in CleanRoot and empties the tree below it: files whose
 // attribute word is exactly 32 or 33 are deleted (read-only cleared first),
 // plain sub-folders (16 or 17) are emptied the same way and removed. `root`
-// itself stays.
+// itself stays. Every entry is checked to lie below what `root` resolves to
+// when the clean-up starts, and changed only through that check.
 void CleanFolderTree(const std::string& root);
-void EmptyFolderTree(const std::string& folder);
+// One folder of it, opened and checked as `self`.
+void EmptyFolderTree(const std::string& folder, const CheckedEntry& self, const CheckedTree& tree);
 
 // Deletes every downloaded-content entry of the URL cache. Cookies and
 // history entries, which Wine's enumeration returns as well, are left alone.

@@ -22,13 +22,6 @@ bool NameIsFaithful(const std::string& name) {
   return FindLastSeparator(name, "\\/:*?<>\"|") == std::string::npos;
 }
 
-std::optional<std::string> PathToDelete(const std::string& folder, const std::string& name) {
-  if (!NameIsFaithful(name)) return std::nullopt;
-  std::string path = folder + "\\" + name;
-  if (!Os().NamesItself(path)) return std::nullopt;
-  return path;
-}
-
 TFileDelte::TFileDelte(RunWindow& owner) try : OwnerWindow(owner), root_(TargetFolder) {
   alive_.fetch_add(1);
   try {
@@ -74,8 +67,14 @@ void TFileDelte::Execute() {
     ShowCount(RunCaption::DeletedCount, 0);
     ProgressText.clear();
     HandOver();
-    WalkFolder(root_);
+    // The user chose this path: it is resolved once, links followed, and
+    // nothing outside what it resolves to is ever acted on.
+    const CheckedTree tree(root_);
+    tree_ = &tree;
+    if (tree.Top()) WalkFolder(root_, tree.Top());
+    tree_ = nullptr;
   } catch (...) {
+    tree_ = nullptr;
   }
   try {
     ProgressText.clear();
@@ -93,41 +92,34 @@ void TFileDelte::Execute() {
   }
 }
 
-void TFileDelte::WalkFolder(const std::string& folder) {
-  Platform& os = Os();
-  const std::string pattern = folder + "\\*.*";
-  FindEntry entry;
-
-  {  // Files first; this enumeration is closed before the sub-folder pass.
-    FindScope find(os.FindFirst(pattern, entry));
-    if (find.get() != nullptr) {
-      do {
-        if (StopRequested.load() == 1) break;
-        if (IsPlainFile(entry.attributes)) HandleFile(entry, folder);
-      } while (os.FindNext(find.get(), entry));
-    }
-  }
+void TFileDelte::WalkFolder(const std::string& folder, const CheckedEntry& self) {
+  // Files first; this listing is closed before the sub-folder pass.
+  ForEachEntry(self, [&](const FindEntry& entry) {
+    if (StopRequested.load() == 1) return false;
+    if (IsPlainFile(entry.attributes)) HandleFile(entry, folder);
+    return true;
+  });
 
   // A stop during the file pass leaves this folder as it is.
   if (StopRequested.load() != 0) return;
 
-  {  // Sub-folders, each walked completely while this enumeration stays open.
-    FindScope find(os.FindFirst(pattern, entry));
-    if (find.get() != nullptr) {
-      do {
-        if (StopRequested.load() == 1) break;
-        if (!entry.name.empty() && entry.name[0] != '.' && IsPlainFolder(entry.attributes) &&
-            NameIsFaithful(entry.name))
-          WalkFolder(folder + "\\" + entry.name);
-      } while (os.FindNext(find.get(), entry));
+  // Sub-folders, each walked completely while this listing stays open. A
+  // folder is entered only once it is checked to be the one listed here.
+  ForEachEntry(self, [&](const FindEntry& entry) {
+    if (StopRequested.load() == 1) return false;
+    if (!entry.name.empty() && entry.name[0] != '.' && IsPlainFolder(entry.attributes) &&
+        EntryIsFaithful(entry)) {
+      const std::string path = folder + "\\" + entry.name;
+      if (const CheckedEntry sub = tree_->OpenFolder(path)) WalkFolder(path, sub);
     }
-  }
+    return true;
+  });
 
   // Reached also after a stop in the sub-folder pass. The platform refuses to
-  // remove a folder that still holds anything.
+  // remove a folder that still holds anything; it goes when `self` closes.
   if (FlagSet(DeleteSettings.DeleteEmptyFolders)) {
-    if (FlagSet(DeleteSettings.DeleteReadOnly)) SetPathAttributes(folder, 16);
-    os.RemoveDirectory(folder);
+    if (FlagSet(DeleteSettings.DeleteReadOnly)) self.SetAttributes(kAttrDirectory);
+    self.Delete();
   }
 }
 
@@ -143,10 +135,13 @@ void TFileDelte::HandleFile(const FindEntry& entry, const std::string& folder) {
 
   bool deleted = false;
   try {
-    // A file that cannot be named safely is reported like a failed deletion.
-    if (const auto path = PathToDelete(folder, entry.name)) {
-      if (FlagSet(DeleteSettings.DeleteReadOnly)) SetPathAttributes(*path, 32);
-      deleted = Os().DeleteFile(*path);
+    // A file that cannot be named safely, or is not the file listed, is
+    // reported like a failed deletion.
+    if (EntryIsFaithful(entry)) {
+      if (const CheckedEntry file = tree_->OpenFile(folder + "\\" + entry.name)) {
+        if (FlagSet(DeleteSettings.DeleteReadOnly)) file.SetAttributes(kAttrArchive);
+        deleted = file.Delete();
+      }
     }
   } catch (...) {
     deleted = false;

@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/CheckedTree.h"
 #include "engine/RunWindow.h"
 #include "platform/Platform.h"
 
@@ -57,7 +58,8 @@ class TFileDelte {
 
   static void ThreadBody(TFileDelte* self);
   void Execute();
-  void WalkFolder(const std::string& folder);
+  // `self` is the folder, opened and checked.
+  void WalkFolder(const std::string& folder, const CheckedEntry& self);
   void HandleFile(const FindEntry& entry, const std::string& folder);
   void HandOver();
   void ShowCount(RunCaption which, int64_t value);
@@ -70,6 +72,8 @@ class TFileDelte {
   // program-wide string again as soon as RunGuard is cleared, while this
   // worker still takes the final free-space reading.
   const std::string root_;
+  // The tree below root_, resolved when the walk starts.
+  const CheckedTree* tree_ = nullptr;
 
   static std::atomic<int32_t> alive_;
 };
@@ -78,8 +82,12 @@ class TFileDelte {
 // on: a plain file (archive bit, with or without read-only) and a plain
 // folder (with or without read-only). Any further bit, reparse point (1024)
 // included, leaves the entry alone.
-inline bool IsPlainFile(uint32_t word) { return word == 32 || word == 33; }
-inline bool IsPlainFolder(uint32_t word) { return word == 16 || word == 17; }
+inline bool IsPlainFile(uint32_t word) {
+  return word == kAttrArchive || word == (kAttrArchive | kAttrReadOnly);
+}
+inline bool IsPlainFolder(uint32_t word) {
+  return word == kAttrDirectory || word == (kAttrDirectory | kAttrReadOnly);
+}
 
 // True when the platform's ANSI name of a directory entry can be handed back
 // to it and still mean that entry. A name holding "?" (a character the code
@@ -87,25 +95,10 @@ inline bool IsPlainFolder(uint32_t word) { return word == 16 || word == 17; }
 // character mapped to 0x5C such as the yen sign), or ending in "." or " "
 // (which the platform strips from a path) would name something else.
 bool NameIsFaithful(const std::string& name);
-
-// The path under which the file `name` of `folder` may be changed and
-// deleted: only for a faithful name whose path reaches that file itself, not
-// a file elsewhere through a link.
-std::optional<std::string> PathToDelete(const std::string& folder, const std::string& name);
-
-// Closes a find handle however the loop over its entries is left.
-class FindScope {
- public:
-  explicit FindScope(FindHandle handle) : handle_(handle) {}
-  ~FindScope() {
-    if (handle_ != nullptr) Os().FindClose(handle_);
-  }
-  FindScope(const FindScope&) = delete;
-  FindScope& operator=(const FindScope&) = delete;
-  FindHandle get() const { return handle_; }
-
- private:
-  FindHandle handle_;
-};
+// The same for a listed entry, whose listing may also know that its name came
+// out as a look-alike.
+inline bool EntryIsFaithful(const FindEntry& entry) {
+  return entry.exact && NameIsFaithful(entry.name);
+}
 
 }  // namespace purga

@@ -18,12 +18,32 @@ struct FindEntry {
   uint32_t attributes = 0;     // the complete attribute word
   uint64_t size = 0;           // nFileSizeHigh:nFileSizeLow
   uint64_t lastWriteTime = 0;  // FILETIME (UTC, 100 ns ticks since 1601)
+  // False when the name in the code page is not the entry's own name: a
+  // character the code page lacks came out as "?" or as a look-alike. Only a
+  // listing through a folder's handle can tell; the find calls report true.
+  bool exact = true;
 };
 
 // Opaque handles; nullptr always means "failed / none".
 using FindHandle = void*;
 using FileHandle = void*;
 using CacheHandle = void*;
+// A file or folder opened to be checked, and then changed or deleted through
+// the same open object: nothing can take its place between check and act.
+using EntryHandle = void*;
+
+// What OpenEntry opens.
+enum class EntryKind {
+  File,               // a file; a link at the end of the path is not followed
+  Folder,             // a folder, likewise, opened for listing too
+  FolderThroughLinks  // a folder as its path leads to it, links followed
+};
+
+// The access OpenEntry asks for.
+enum class EntryAccess {
+  Change,  // read and write the attributes, and delete
+  Look     // read the attributes (and list a folder) only
+};
 
 // How OpenFile opens a file.
 enum class OpenMode {
@@ -58,17 +78,30 @@ class Platform {
   virtual bool FindNext(FindHandle handle, FindEntry& entry) = 0;
   virtual void FindClose(FindHandle handle) = 0;
 
-  virtual bool DeleteFile(const std::string& path) = 0;
-  // True when `path` reaches the entry of that name itself, not another file
-  // or folder through a link. Wine reports a link to a file as a plain file
-  // and deletes the file it points to; the deletion checks here first.
-  // Platforms without such links keep this default.
-  virtual bool NamesItself(const std::string& path) {
-    (void)path;
-    return true;
-  }
-  virtual bool RemoveDirectory(const std::string& path) = 0;
   virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
+
+  // Entries acted on through a checked handle (CreateFileA, OPEN_EXISTING;
+  // a folder is shared for reading and writing but not for deletion, so that
+  // Windows lets nobody rename it while it is held).
+  virtual EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) = 0;
+  // The attribute word of the open entry (FILE_BASIC_INFO).
+  virtual bool GetEntryAttributes(EntryHandle entry, uint32_t& attributes) = 0;
+  // GetFinalPathNameByHandle, normalised, as "\\?\C:\..." or
+  // "\\?\UNC\server\share\...". False when it fails or the path has no
+  // exact form in the code page.
+  virtual bool GetEntryFinalPath(EntryHandle entry, std::string& path) = 0;
+  // SetFileInformationByHandle: the attribute word (FileBasicInfo, times kept)
+  // and deletion (FileDispositionInfo): the entry goes when its handle is
+  // closed. A folder that is not empty, a read-only file and an entry opened
+  // with EntryAccess::Look refuse it.
+  virtual bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) = 0;
+  virtual bool DeleteEntry(EntryHandle entry) = 0;
+  virtual void CloseEntry(EntryHandle entry) = 0;
+  // Lists an open folder through its handle (GetFileInformationByHandleEx),
+  // "." and ".." included, names converted as the find calls convert them;
+  // FindNext and FindClose go on from here.
+  virtual FindHandle FindFirstIn(EntryHandle folder, FindEntry& entry) = 0;
+
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // Whole-file I/O for the settings file and the date editor.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/win32/FileTimes.h"
 #include "platform/win32/Win32Api.h"
 
 namespace purga {
@@ -17,24 +18,6 @@ static_assert(sizeof(CacheEntryHead) <= sizeof(INTERNET_CACHE_ENTRY_INFOA));
 
 namespace {
 
-uint64_t FromFileTime(const FILETIME& time) {
-  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-FILETIME ToFileTime(uint64_t value) {
-  FILETIME time;
-  time.dwLowDateTime = static_cast<DWORD>(value);
-  time.dwHighDateTime = static_cast<DWORD>(value >> 32);
-  return time;
-}
-
-void ToEntry(const WIN32_FIND_DATAA& data, FindEntry& entry) {
-  entry.name = data.cFileName;
-  entry.attributes = data.dwFileAttributes;
-  entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  entry.lastWriteTime = FromFileTime(data.ftLastWriteTime);
-}
-
 // The seam's handles are null on failure; Win32 file handles use
 // INVALID_HANDLE_VALUE.
 void* FromHandle(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
@@ -44,31 +27,6 @@ auto* AsCacheEntry(CacheEntryHead* entry) {
 }
 
 }  // namespace
-
-FindHandle Win32Platform::FindFirst(const std::string& pattern, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  const HANDLE handle = ::FindFirstFileA(pattern.c_str(), &data);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  ToEntry(data, entry);
-  return handle;
-}
-
-bool Win32Platform::FindNext(FindHandle handle, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  if (!::FindNextFileA(handle, &data)) return false;
-  ToEntry(data, entry);
-  return true;
-}
-
-void Win32Platform::FindClose(FindHandle handle) { ::FindClose(handle); }
-
-bool Win32Platform::DeleteFile(const std::string& path) {
-  return ::DeleteFileA(path.c_str()) != FALSE;
-}
-
-bool Win32Platform::RemoveDirectory(const std::string& path) {
-  return ::RemoveDirectoryA(path.c_str()) != FALSE;
-}
 
 bool Win32Platform::SetFileAttributes(const std::string& path, uint32_t attributes) {
   return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;

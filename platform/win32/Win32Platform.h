@@ -8,12 +8,18 @@ namespace purga {
 
 class Win32Platform : public Platform {
  public:
+  // Listings and entries: in Win32Entries.cpp.
   FindHandle FindFirst(const std::string& pattern, FindEntry& entry) override;
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
-  bool DeleteFile(const std::string& path) override;
-  bool NamesItself(const std::string& path) override;  // in Win32Links.cpp
-  bool RemoveDirectory(const std::string& path) override;
+  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override;
+  bool GetEntryAttributes(EntryHandle entry, uint32_t& attributes) override;
+  bool GetEntryFinalPath(EntryHandle entry, std::string& path) override;
+  bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
+  bool DeleteEntry(EntryHandle entry) override;
+  void CloseEntry(EntryHandle entry) override;
+  FindHandle FindFirstIn(EntryHandle folder, FindEntry& entry) override;
+
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   void Sleep(uint32_t milliseconds) override;
   FileHandle OpenFile(const std::string& path, OpenMode mode) override;

@@ -111,16 +111,23 @@ void FakePlatform::Record(const std::string& line) {
 
 void FakePlatform::SetError(uint32_t code) { lastError = code; }
 
-void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
-  std::lock_guard lock(mutex_);
-  const std::string key = Key(path);
-  const std::string parent = Parent(key);
-  if (!parent.empty() && parent.size() > 2 && nodes_.find(parent) == nodes_.end())
-    AddFolder(parent);
-  Node& node = nodes_[key];
+FakePlatform::Node& FakePlatform::MakeNode(const std::string& path) {
+  Node& node = nodes_[Key(path)];
   // The name is everything after the last separator that is not a trail byte.
   const size_t cut = Parent(path).size();
   node.name = path.substr(cut == 0 ? 0 : cut + 1);
+  if (node.id == 0) node.id = nextId_++;
+  node.isLink = false;
+  node.linkTarget.clear();
+  return node;
+}
+
+void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
+  std::lock_guard lock(mutex_);
+  const std::string parent = Parent(Key(path));
+  if (!parent.empty() && parent.size() > 2 && nodes_.find(parent) == nodes_.end())
+    AddFolder(parent);
+  Node& node = MakeNode(path);
   node.attributes = attributes;
   node.isFolder = true;
 }
@@ -128,22 +135,55 @@ void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
 void FakePlatform::AddFile(const std::string& path, uint64_t size, uint32_t attributes,
                            const std::string& content) {
   std::lock_guard lock(mutex_);
-  const std::string key = Key(path);
-  const std::string parent = Parent(key);
+  const std::string parent = Parent(Key(path));
   if (!parent.empty() && nodes_.find(parent) == nodes_.end()) AddFolder(parent);
-  Node& node = nodes_[key];
-  // The name is everything after the last separator that is not a trail byte.
-  const size_t cut = Parent(path).size();
-  node.name = path.substr(cut == 0 ? 0 : cut + 1);
+  Node& node = MakeNode(path);
   node.attributes = attributes;
   node.size = content.empty() ? size : content.size();
   node.content = content;
   node.isFolder = false;
 }
 
+void FakePlatform::AddLink(const std::string& path, const std::string& target,
+                           uint32_t attributes) {
+  std::lock_guard lock(mutex_);
+  const std::string parent = Parent(Key(path));
+  if (!parent.empty() && nodes_.find(parent) == nodes_.end()) AddFolder(parent);
+  Node& node = MakeNode(path);
+  node.attributes = attributes;
+  node.isFolder = false;
+  node.isLink = true;
+  node.linkTarget = target;
+}
+
+void FakePlatform::Move(const std::string& from, const std::string& to) {
+  std::lock_guard lock(mutex_);
+  const std::string source = Key(from), destination = Key(to);
+  std::map<std::string, Node> moved;
+  for (auto it = nodes_.begin(); it != nodes_.end();) {
+    if (it->first == source || it->first.rfind(source + "\\", 0) == 0) {
+      moved[destination + it->first.substr(source.size())] = std::move(it->second);
+      it = nodes_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  const size_t cut = Parent(to).size();
+  if (moved.count(destination)) moved[destination].name = to.substr(cut == 0 ? 0 : cut + 1);
+  nodes_.merge(moved);
+}
+
 void FakePlatform::ReportNameAs(const std::string& path, const std::string& name) {
   std::lock_guard lock(mutex_);
   reportedNames_[Key(path)] = name;
+}
+
+void FakePlatform::Remove(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  const std::string key = Key(path);
+  std::erase_if(nodes_, [&](const auto& item) {
+    return item.first == key || item.first.rfind(key + "\\", 0) == 0;
+  });
 }
 
 bool FakePlatform::Exists(const std::string& path) const {
@@ -196,21 +236,78 @@ void FakePlatform::ClearLog() {
   log_.clear();
 }
 
+std::optional<FakePlatform::Resolved> FakePlatform::Resolve(const std::string& path,
+                                                            bool followLast, int depth) const {
+  // A chain of more links than this is a loop, as the platform would say.
+  if (depth > 32) return std::nullopt;
+  const std::string key = Key(path);
+  std::vector<std::string> names;  // components of the key
+  for (std::string rest = key; !rest.empty();) {
+    const std::string parent = Parent(rest);
+    names.insert(names.begin(), parent.empty() ? rest : rest.substr(parent.size() + 1));
+    rest = parent;
+  }
+  if (names.empty() || names[0].size() != 2 || names[0][1] != ':') return std::nullopt;
+  Resolved at{names[0], std::string(1, static_cast<char>(std::toupper(names[0][0]))) + ":"};
+  for (size_t i = 1; i < names.size(); ++i) {
+    at.key += "\\" + names[i];
+    const auto it = nodes_.find(at.key);
+    if (it == nodes_.end()) return std::nullopt;
+    at.path += "\\" + it->second.name;
+    if (it->second.isLink && (i + 1 < names.size() || followLast)) {
+      const auto target = Resolve(it->second.linkTarget, true, depth + 1);
+      if (!target) return std::nullopt;
+      at = *target;
+    }
+  }
+  if (names.size() == 1) at.path += "\\";
+  return at;
+}
+
+FindHandle FakePlatform::List(const std::string& folder, const std::string& pattern,
+                              FindEntry& entry) {
+  auto find = std::make_unique<Find>();
+  find->pattern = pattern;
+  const bool isRoot = folder.size() <= 2;
+  if (!isRoot) {
+    find->entries.push_back({".", kAttrDirectory, 0, 0});
+    find->entries.push_back({"..", kAttrDirectory, 0, 0});
+  }
+  for (const auto& [k, node] : nodes_)
+    if (Parent(k) == folder && k != folder) {
+      const auto reported = reportedNames_.find(k);
+      FindEntry listed{node.name, node.attributes, node.size, node.lastWriteTime};
+      if (reported != reportedNames_.end()) {
+        listed.name = reported->second;
+        listed.exact = false;
+      }
+      find->entries.push_back(listed);
+    }
+  if (find->entries.empty()) {
+    SetError(kErrorFileNotFound);
+    return nullptr;
+  }
+  entry = find->entries[0];
+  find->next = 1;
+  finds_.push_back(std::move(find));
+  return finds_.back().get();
+}
+
 FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry) {
   std::lock_guard lock(mutex_);
   Record("FindFirst " + pattern);
   const std::string suffix = "\\*.*";
   if (pattern.find_first_of("*?") == std::string::npos) {
     // A pattern without wildcards finds the one entry it names.
-    const auto it = nodes_.find(Key(pattern));
-    if (it == nodes_.end() || Key(pattern).size() <= 3) {
+    const auto at = Resolve(pattern, false);
+    if (!at || at->key.size() <= 3) {
       SetError(kErrorFileNotFound);
       return nullptr;
     }
+    const Node& node = nodes_.at(at->key);
     auto find = std::make_unique<Find>();
     find->pattern = pattern;
-    find->entries.push_back(
-        {it->second.name, it->second.attributes, it->second.size, it->second.lastWriteTime});
+    find->entries.push_back({node.name, node.attributes, node.size, node.lastWriteTime});
     entry = find->entries[0];
     find->next = 1;
     finds_.push_back(std::move(find));
@@ -222,33 +319,15 @@ FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry)
     return nullptr;
   }
   const std::string folderPath = pattern.substr(0, pattern.size() - suffix.size());
-  const std::string folder = Key(folderPath);
-  const auto it = nodes_.find(folder);
-  if (it == nodes_.end() || !it->second.isFolder || failList.count(folderPath) != 0) {
-    SetError(it == nodes_.end() ? kErrorPathNotFound : kErrorAccessDenied);
+  const auto at = Resolve(folderPath, true);
+  const auto it = at ? nodes_.find(at->key) : nodes_.end();
+  const bool isDrive = at && at->key.size() <= 2;
+  if ((!isDrive && (it == nodes_.end() || !it->second.isFolder)) ||
+      failList.count(folderPath) != 0) {
+    SetError(at ? kErrorAccessDenied : kErrorPathNotFound);
     return nullptr;
   }
-  auto find = std::make_unique<Find>();
-  find->pattern = pattern;
-  const bool isRoot = folder.size() <= 2;
-  if (!isRoot) {
-    find->entries.push_back({".", kAttrDirectory, 0, 0});
-    find->entries.push_back({"..", kAttrDirectory, 0, 0});
-  }
-  for (const auto& [k, node] : nodes_)
-    if (Parent(k) == folder && k != folder) {
-      const auto reported = reportedNames_.find(k);
-      const std::string& name = reported == reportedNames_.end() ? node.name : reported->second;
-      find->entries.push_back({name, node.attributes, node.size, node.lastWriteTime});
-    }
-  if (find->entries.empty()) {
-    SetError(kErrorFileNotFound);
-    return nullptr;
-  }
-  entry = find->entries[0];
-  find->next = 1;
-  finds_.push_back(std::move(find));
-  return finds_.back().get();
+  return List(at->key, pattern, entry);
 }
 
 bool FakePlatform::FindNext(FindHandle handle, FindEntry& entry) {
@@ -269,49 +348,6 @@ void FakePlatform::FindClose(FindHandle handle) {
   find->open = false;
 }
 
-bool FakePlatform::DeleteFile(const std::string& path) {
-  std::lock_guard lock(mutex_);
-  Record("DeleteFile " + path);
-  const auto it = nodes_.find(Key(path));
-  if (it == nodes_.end()) {
-    SetError(kErrorFileNotFound);
-    return false;
-  }
-  if (it->second.isFolder || (it->second.attributes & kAttrReadOnly) || failDelete.count(path)) {
-    SetError(kErrorAccessDenied);
-    return false;
-  }
-  nodes_.erase(it);
-  return true;
-}
-
-bool FakePlatform::NamesItself(const std::string& path) {
-  std::lock_guard lock(mutex_);
-  Record("NamesItself " + path);
-  return linkedPaths.count(path) == 0;
-}
-
-bool FakePlatform::RemoveDirectory(const std::string& path) {
-  std::lock_guard lock(mutex_);
-  Record("RemoveDirectory " + path);
-  const std::string key = Key(path);
-  const auto it = nodes_.find(key);
-  if (it == nodes_.end() || !it->second.isFolder) {
-    SetError(kErrorPathNotFound);
-    return false;
-  }
-  if (HasChildren(key)) {
-    SetError(kErrorDirNotEmpty);
-    return false;
-  }
-  if ((it->second.attributes & kAttrReadOnly) || failRemove.count(path)) {
-    SetError(kErrorAccessDenied);
-    return false;
-  }
-  nodes_.erase(it);
-  return true;
-}
-
 bool FakePlatform::SetFileAttributes(const std::string& path, uint32_t attributes) {
   std::lock_guard lock(mutex_);
   Record("SetFileAttributes " + path + " " + std::to_string(attributes));
@@ -326,6 +362,127 @@ bool FakePlatform::SetFileAttributes(const std::string& path, uint32_t attribute
   if (!it->second.isFolder && word == 0) word = 0x80;
   it->second.attributes = word;
   return true;
+}
+
+struct FakePlatform::EntryState {
+  uint64_t id;
+  std::string path;  // as opened
+  std::string finalPath;
+  bool change;
+  bool isLinkItself;
+  bool deletePending = false;
+};
+
+std::map<std::string, FakePlatform::Node>::iterator FakePlatform::NodeOf(const EntryState& state) {
+  return std::find_if(nodes_.begin(), nodes_.end(),
+                      [&](const auto& item) { return item.second.id == state.id; });
+}
+
+EntryHandle FakePlatform::OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) {
+  std::lock_guard lock(mutex_);
+  const bool change = access == EntryAccess::Change;
+  Record("OpenEntry " + path +
+         (kind == EntryKind::File     ? " file"
+          : kind == EntryKind::Folder ? " folder"
+                                      : " top") +
+         (change ? " change" : " look"));
+  if (failOpen.count(path) != 0 || (change && lookOnly.count(path) != 0)) {
+    SetError(kErrorAccessDenied);
+    return nullptr;
+  }
+  const bool follow = kind == EntryKind::FolderThroughLinks || linksOpenAsTargets;
+  const auto at = Resolve(path, follow);
+  if (!at || at->key.size() <= 2) {
+    SetError(kErrorFileNotFound);
+    return nullptr;
+  }
+  const Node& node = nodes_.at(at->key);
+  // Without backup semantics a folder cannot be opened.
+  if (kind == EntryKind::File && node.isFolder) {
+    SetError(kErrorAccessDenied);
+    return nullptr;
+  }
+  entries_.push_back(std::make_unique<EntryState>(
+      EntryState{node.id, path, "\\\\?\\" + at->path, change, node.isLink}));
+  return entries_.back().get();
+}
+
+bool FakePlatform::GetEntryAttributes(EntryHandle entry, uint32_t& attributes) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryAttributes " + state.path);
+  const auto it = NodeOf(state);
+  if (it == nodes_.end()) return false;
+  attributes = it->second.attributes | (state.isLinkItself ? kAttrReparsePoint : 0);
+  return true;
+}
+
+bool FakePlatform::GetEntryFinalPath(EntryHandle entry, std::string& path) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryFinalPath " + state.path);
+  path = state.finalPath;
+  return true;
+}
+
+bool FakePlatform::SetEntryAttributes(EntryHandle entry, uint32_t attributes) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("SetEntryAttributes " + state.path + " " + std::to_string(attributes));
+  const auto it = NodeOf(state);
+  if (it == nodes_.end() || !state.change || failSetAttributes.count(state.path) != 0) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  // A folder keeps its directory bit, a file never gets one.
+  uint32_t word = attributes & ~kAttrDirectory;
+  if (it->second.isFolder) word |= kAttrDirectory;
+  it->second.attributes = word;
+  return true;
+}
+
+bool FakePlatform::DeleteEntry(EntryHandle entry) {
+  std::lock_guard lock(mutex_);
+  auto& state = *static_cast<EntryState*>(entry);
+  Record("DeleteEntry " + state.path);
+  const auto it = NodeOf(state);
+  if (it == nodes_.end() || !state.change) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  const Node& node = it->second;
+  if (node.isFolder && !state.isLinkItself && HasChildren(it->first)) {
+    SetError(kErrorDirNotEmpty);
+    return false;
+  }
+  const auto& failing = node.isFolder ? failRemove : failDelete;
+  if ((node.attributes & kAttrReadOnly) != 0 || failing.count(state.path) != 0) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  state.deletePending = true;
+  return true;
+}
+
+void FakePlatform::CloseEntry(EntryHandle entry) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("CloseEntry " + state.path);
+  if (!state.deletePending) return;
+  const auto it = NodeOf(state);
+  if (it != nodes_.end()) nodes_.erase(it);
+}
+
+FindHandle FakePlatform::FindFirstIn(EntryHandle folder, FindEntry& entry) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(folder);
+  Record("FindFirstIn " + state.path);
+  const auto it = NodeOf(state);
+  if (it == nodes_.end() || !it->second.isFolder || failList.count(state.path) != 0) {
+    SetError(kErrorAccessDenied);
+    return nullptr;
+  }
+  return List(it->first, state.path, entry);
 }
 
 void FakePlatform::Sleep(uint32_t milliseconds) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,15 @@ class FakePlatform : public Platform {
   void AddFolder(const std::string& path, uint32_t attributes = kAttrDirectory);
   void AddFile(const std::string& path, uint64_t size = 1, uint32_t attributes = kAttrArchive,
                const std::string& content = {});
+  // A link at `path` to `target` (an absolute path), listed with the word
+  // `attributes`: Wine lists a folder link as 1040 and a file link as 32,
+  // and may still list 16 for a folder swapped for a link.
+  void AddLink(const std::string& path, const std::string& target,
+               uint32_t attributes = kAttrDirectory | kAttrReparsePoint);
+  // Renames an entry with everything below it; open entries follow it.
+  void Move(const std::string& from, const std::string& to);
+  // Takes an entry away with everything below it.
+  void Remove(const std::string& path);
   bool Exists(const std::string& path) const;
   uint32_t Attributes(const std::string& path) const;  // 0xFFFFFFFF when missing
   std::string Content(const std::string& path) const;
@@ -31,13 +41,18 @@ class FakePlatform : public Platform {
   std::vector<std::string> ListTree(const std::string& root) const;
 
   // --- scripted behaviour ---
-  std::set<std::string> failDelete;  // DeleteFile of these paths fails
-  std::set<std::string> failRemove;  // RemoveDirectory fails
-  std::set<std::string> failList;    // FindFirst on "<path>\*.*" fails
+  std::set<std::string> failDelete;  // DeleteEntry on the file opened by this path fails
+  std::set<std::string> failRemove;  // DeleteEntry on the folder opened by this path fails
+  std::set<std::string> failList;    // listing the folder at this path fails
   std::set<std::string> failSetAttributes;
-  std::set<std::string> linkedPaths;  // NamesItself of these paths is false
-  bool failWrite = false;             // WriteFile writes nothing
-  bool shortWrite = false;            // WriteFile writes one byte less, with success
+  std::set<std::string> failOpen;  // OpenEntry of these paths fails
+  std::set<std::string> lookOnly;  // OpenEntry of these paths fails for a change
+  // How OpenEntry treats a link at the end of the path when it is not to be
+  // followed: Windows opens the link itself (reparse bit, its own path);
+  // Wine opens what it points to.
+  bool linksOpenAsTargets = false;
+  bool failWrite = false;   // WriteFile writes nothing
+  bool shortWrite = false;  // WriteFile writes one byte less, with success
   bool failClose = false;
   // The enumeration reports the entry at this path under another name, as the
   // ANSI calls do for a character the code page lacks ("?") or maps onto a
@@ -77,10 +92,16 @@ class FakePlatform : public Platform {
   FindHandle FindFirst(const std::string& pattern, FindEntry& entry) override;
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
-  bool DeleteFile(const std::string& path) override;
-  bool NamesItself(const std::string& path) override;
-  bool RemoveDirectory(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
+  // Logged as "OpenEntry <path> file|folder|top change|look", the others with
+  // the path the entry was opened by.
+  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override;
+  bool GetEntryAttributes(EntryHandle entry, uint32_t& attributes) override;
+  bool GetEntryFinalPath(EntryHandle entry, std::string& path) override;
+  bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
+  bool DeleteEntry(EntryHandle entry) override;
+  void CloseEntry(EntryHandle entry) override;
+  FindHandle FindFirstIn(EntryHandle folder, FindEntry& entry) override;
   void Sleep(uint32_t milliseconds) override;
   FileHandle OpenFile(const std::string& path, OpenMode mode) override;
   int64_t ReadFile(FileHandle file, void* buffer, uint32_t count) override;
@@ -117,12 +138,26 @@ class FakePlatform : public Platform {
     uint64_t lastWriteTime = 0;
     std::string content;
     bool isFolder = false;
+    uint64_t id = 0;  // stays with the entry when it is moved
+    bool isLink = false;
+    std::string linkTarget;
   };
 
  private:
   struct Find;
   struct OpenFileState;
   struct CacheFind;
+  struct EntryState;
+  // Where a path leads: the key of the entry and its path as the platform
+  // resolves it (each name as created).
+  struct Resolved {
+    std::string key, path;
+  };
+
+  std::optional<Resolved> Resolve(const std::string& path, bool followLast, int depth = 0) const;
+  FindHandle List(const std::string& folderKey, const std::string& pattern, FindEntry& entry);
+  std::map<std::string, Node>::iterator NodeOf(const EntryState& state);
+  Node& MakeNode(const std::string& path);
 
   void Record(const std::string& line);
   static std::string Key(const std::string& path);
@@ -139,6 +174,8 @@ class FakePlatform : public Platform {
   std::vector<std::unique_ptr<Find>> finds_;
   std::vector<std::unique_ptr<OpenFileState>> files_;
   std::vector<std::unique_ptr<CacheFind>> cacheFinds_;
+  std::vector<std::unique_ptr<EntryState>> entries_;
+  uint64_t nextId_ = 1;
   int sleepCount_ = 0;
 };
 

@@ -93,40 +93,40 @@ TEST_F(CleanupTest, FolderTreeIsEmptiedInPostOrderAndTheTopStays) {
   EXPECT_EQ(CleanRoot, root);
   const std::string r = "C:\\users\\user\\Temp\\\\";  // the doubled backslash as built
   const Lines expected = {
-      "FindFirst " + r + "*.*",
-      "SetFileAttributes " + r + "a.tmp 32",
-      "DeleteFile " + r + "a.tmp",
-      "SetFileAttributes " + r + "ro.tmp 32",
-      "DeleteFile " + r + "ro.tmp",
-      "FindClose " + r + "*.*",
-      "FindFirst " + r + "*.*",
-      "FindFirst " + r + "rosub\\*.*",
-      "SetFileAttributes " + r + "rosub\\d.tmp 32",
-      "DeleteFile " + r + "rosub\\d.tmp",
-      "FindClose " + r + "rosub\\*.*",
-      "FindFirst " + r + "rosub\\*.*",
-      "FindClose " + r + "rosub\\*.*",
-      "SetFileAttributes " + r + "rosub 16",
-      "RemoveDirectory " + r + "rosub",
-      "FindFirst " + r + "sub\\*.*",
-      "SetFileAttributes " + r + "sub\\b.tmp 32",
-      "DeleteFile " + r + "sub\\b.tmp",
-      "FindClose " + r + "sub\\*.*",
-      "FindFirst " + r + "sub\\*.*",
-      "FindFirst " + r + "sub\\deep\\*.*",
-      "SetFileAttributes " + r + "sub\\deep\\c.tmp 32",
-      "DeleteFile " + r + "sub\\deep\\c.tmp",
-      "FindClose " + r + "sub\\deep\\*.*",
-      "FindFirst " + r + "sub\\deep\\*.*",
-      "FindClose " + r + "sub\\deep\\*.*",
-      "SetFileAttributes " + r + "sub\\deep 16",
-      "RemoveDirectory " + r + "sub\\deep",
-      "FindClose " + r + "sub\\*.*",
-      "SetFileAttributes " + r + "sub 16",
-      "RemoveDirectory " + r + "sub",
-      "FindClose " + r + "*.*",
+      "FindFirstIn " + root,
+      "SetEntryAttributes " + r + "a.tmp 32",
+      "DeleteEntry " + r + "a.tmp",
+      "SetEntryAttributes " + r + "ro.tmp 32",
+      "DeleteEntry " + r + "ro.tmp",
+      "FindClose " + root,
+      "FindFirstIn " + root,
+      "FindFirstIn " + r + "rosub",
+      "SetEntryAttributes " + r + "rosub\\d.tmp 32",
+      "DeleteEntry " + r + "rosub\\d.tmp",
+      "FindClose " + r + "rosub",
+      "FindFirstIn " + r + "rosub",
+      "FindClose " + r + "rosub",
+      "SetEntryAttributes " + r + "rosub 16",
+      "DeleteEntry " + r + "rosub",
+      "FindFirstIn " + r + "sub",
+      "SetEntryAttributes " + r + "sub\\b.tmp 32",
+      "DeleteEntry " + r + "sub\\b.tmp",
+      "FindClose " + r + "sub",
+      "FindFirstIn " + r + "sub",
+      "FindFirstIn " + r + "sub\\deep",
+      "SetEntryAttributes " + r + "sub\\deep\\c.tmp 32",
+      "DeleteEntry " + r + "sub\\deep\\c.tmp",
+      "FindClose " + r + "sub\\deep",
+      "FindFirstIn " + r + "sub\\deep",
+      "FindClose " + r + "sub\\deep",
+      "SetEntryAttributes " + r + "sub\\deep 16",
+      "DeleteEntry " + r + "sub\\deep",
+      "FindClose " + r + "sub",
+      "SetEntryAttributes " + r + "sub 16",
+      "DeleteEntry " + r + "sub",
+      "FindClose " + root,
   };
-  EXPECT_EQ(Log({"Find", "Delete", "Remove", "SetFile"}), expected);
+  EXPECT_EQ(Log({"Find", "SetEntry", "DeleteEntry"}), expected);
   EXPECT_EQ(os_.ListTree(root), Lines{"c:\\users\\user\\temp"});
 }
 
@@ -164,8 +164,8 @@ TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
       os_.AddFile(root + "\\" + e.name, 1, e.word);
     }
   }
-  os_.AddFile(root + "\\link.tmp");
-  os_.linkedPaths.insert(root + "\\link.tmp");  // a link to a file elsewhere
+  os_.AddFile("C:\\elsewhere\\kept.tmp");
+  os_.AddLink(root + "\\link.tmp", "C:\\elsewhere\\kept.tmp", 32);  // listed as a plain file
   os_.AddFile(root + "\\q?.tmp");
   os_.AddFile(root + "\\yen.tmp");
   os_.ReportNameAs(root + "\\yen.tmp", "\\yen.tmp");
@@ -177,11 +177,13 @@ TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
     }
   }
   EXPECT_TRUE(os_.Exists(root + "\\link.tmp"));
-  EXPECT_FALSE(Log({"SetFileAttributes"}).empty());
-  EXPECT_TRUE(Log({"SetFileAttributes " + root + "\\link.tmp"}).empty());
+  EXPECT_EQ(os_.Attributes("C:\\elsewhere\\kept.tmp"), 32u);
+  EXPECT_FALSE(Log({"SetEntryAttributes"}).empty());
+  EXPECT_TRUE(Log({"SetEntryAttributes " + root + "\\link.tmp"}).empty());
   EXPECT_TRUE(os_.Exists(root + "\\q?.tmp"));
   EXPECT_TRUE(os_.Exists(root + "\\yen.tmp"));
-  EXPECT_EQ(Log({"DeleteFile"}).size(), 4u);  // f32, f33 and the files inside d16, d17
+  // f32, f33, the files inside d16 and d17, and those two folders
+  EXPECT_EQ(Log({"DeleteEntry"}).size(), 6u);
   EXPECT_TRUE(os_.Exists(root));
 }
 
@@ -199,9 +201,13 @@ TEST_F(CleanupTest, AFileInUseKeepsItsFolders) {
   EXPECT_FALSE(os_.Exists(root + "a\\other.tmp"));
   EXPECT_TRUE(os_.Exists(root + "unlistable\\x.tmp"));
   // Their removal was tried and refused.
-  EXPECT_EQ(Log({"RemoveDirectory"}),
-            (Lines{"RemoveDirectory " + root + "\\a\\b", "RemoveDirectory " + root + "\\a",
-                   "RemoveDirectory " + root + "\\unlistable"}));
+  const std::string r = root + "\\";
+  EXPECT_EQ(Log({"DeleteEntry"}),
+            (Lines{"DeleteEntry " + r + "a\\other.tmp", "DeleteEntry " + r + "a\\b\\free.tmp",
+                   "DeleteEntry " + r + "a\\b\\held.tmp", "DeleteEntry " + r + "a\\b",
+                   "DeleteEntry " + r + "a", "DeleteEntry " + r + "unlistable"}));
+  EXPECT_TRUE(os_.Exists(root + "a\\b"));
+  EXPECT_TRUE(os_.Exists(root + "unlistable"));
 }
 
 TEST_F(CleanupTest, UrlCacheEntriesAreFetchedOneExactBlockAtATime) {
@@ -300,12 +306,19 @@ TEST_F(CleanupTest, PreRunTasksRunInTheirOrderByFlagsOfExactlyOne) {
     RunPreRunTasks();
     // Each logged operation belongs to one task.
     const std::pair<const char*, const char*> owners[] = {
-        {"FindFirst ", "temp"},           {"FindClose ", "temp"},
-        {"NamesItself", "temp"},          {"SetFileAttributes", "temp"},
-        {"DeleteFile", "temp"},           {"RemoveDirectory", "temp"},
-        {"FindFirstUrl", "cache"},        {"FindNextUrl", "cache"},
-        {"FindCloseUrl", "cache"},        {"ProcessPendingMessages", "cache"},
-        {"DeleteUrlCacheEntry", "cache"}, {"AddToRecentDocs 1 null", "recent"},
+        {"FindFirstIn ", "temp"},
+        {"FindClose ", "temp"},
+        {"OpenEntry", "temp"},
+        {"GetEntry", "temp"},
+        {"SetEntryAttributes", "temp"},
+        {"DeleteEntry", "temp"},
+        {"CloseEntry", "temp"},
+        {"FindFirstUrl", "cache"},
+        {"FindNextUrl", "cache"},
+        {"FindCloseUrl", "cache"},
+        {"ProcessPendingMessages", "cache"},
+        {"DeleteUrlCacheEntry", "cache"},
+        {"AddToRecentDocs 1 null", "recent"},
     };
     Lines tasks;
     for (const std::string& line : os_.Log()) {
@@ -329,15 +342,22 @@ TEST_F(CleanupTest, BeginRunOrdersTheStartStepsAndHandsOverToTheWorker) {
   StopRequested.store(1);  // Stop pressed while idle: Start clears it
   BeginRun(window);
   ASSERT_TRUE(test::WaitUntil([] { return !TFileDelte::Alive(); }));
-  const Lines steps = Select(
-      window.Timeline(), {"GetDiskFreeBytes", "Caption FreeSpace", "Caption SpaceWon", "DeleteFile",
-                          "DeleteUrlCacheEntry", "AddToRecentDocs", "Caption ReadCount 0"});
+  const Lines steps =
+      Select(window.Timeline(),
+             {"GetDiskFreeBytes", "Caption FreeSpace", "Caption SpaceWon", "DeleteEntry",
+              "DeleteUrlCacheEntry", "AddToRecentDocs", "Caption ReadCount 0"});
   const Lines expected = {
-      "GetDiskFreeBytes C:\\",        "Caption FreeSpace 7",
-      "Caption SpaceWon 0",           "DeleteFile C:\\users\\user\\Temp\\\\x.tmp",
-      "DeleteUrlCacheEntry http://a", "AddToRecentDocs 1 null",
-      "Caption ReadCount 0",          "DeleteFile C:\\T\\page.htm",
-      "GetDiskFreeBytes C:\\",        "Caption FreeSpace 7",
+      "GetDiskFreeBytes C:\\",
+      "Caption FreeSpace 7",
+      "Caption SpaceWon 0",
+      "DeleteEntry C:\\users\\user\\Temp\\\\x.tmp",
+      "DeleteUrlCacheEntry http://a",
+      "AddToRecentDocs 1 null",
+      "Caption ReadCount 0",
+      "DeleteEntry C:\\T\\page.htm",
+      "DeleteEntry C:\\T",  // emptied: removed too, with the option's default
+      "GetDiskFreeBytes C:\\",
+      "Caption FreeSpace 7",
       "Caption SpaceWon 0",
   };
   EXPECT_EQ(steps, expected);

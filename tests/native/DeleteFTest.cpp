@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <thread>
@@ -20,8 +21,10 @@ using test::FakePlatform;
 using test::WaitUntil;
 using Lines = std::vector<std::string>;
 
-const Lines kWalkOps = {"FindFirst", "FindClose", "DeleteFile", "RemoveDirectory",
-                        "SetFileAttributes"};
+// What the walk does to the tree; the opening and checking of each entry are
+// left out here and followed step by step where they are the point.
+const Lines kWalkOps = {"FindFirstIn", "FindClose", "SetEntryAttributes", "DeleteEntry",
+                        "CloseEntry"};
 
 class WorkerTest : public ::testing::Test {
  protected:
@@ -91,37 +94,47 @@ TEST_F(WorkerTest, FilesBeforeFoldersEnumerationKeptOpenRemovalInPostOrder) {
   DeleteSettings.DeleteEmptyFolders = 1;
   DeleteSettings.DeleteReadOnly = 1;
   Run();
+  // Each folder is removed through its own handle, which closes before the
+  // walk goes on in the folder above.
+  const std::string o = "C:\\T\\outer", m = o + "\\middle", i = m + "\\inner";
   const Lines expected = {
-      "FindFirst C:\\T\\*.*",
-      "SetFileAttributes C:\\T\\a.htm 32",
-      "DeleteFile C:\\T\\a.htm",
-      "FindClose C:\\T\\*.*",
-      "FindFirst C:\\T\\*.*",
-      "FindFirst C:\\T\\outer\\*.*",
-      "FindClose C:\\T\\outer\\*.*",
-      "FindFirst C:\\T\\outer\\*.*",
-      "FindFirst C:\\T\\outer\\middle\\*.*",
-      "FindClose C:\\T\\outer\\middle\\*.*",
-      "FindFirst C:\\T\\outer\\middle\\*.*",
-      "FindFirst C:\\T\\outer\\middle\\inner\\*.*",
-      "SetFileAttributes C:\\T\\outer\\middle\\inner\\x.htm 32",
-      "DeleteFile C:\\T\\outer\\middle\\inner\\x.htm",
-      "SetFileAttributes C:\\T\\outer\\middle\\inner\\y.htm 32",
-      "DeleteFile C:\\T\\outer\\middle\\inner\\y.htm",
-      "FindClose C:\\T\\outer\\middle\\inner\\*.*",
-      "FindFirst C:\\T\\outer\\middle\\inner\\*.*",
-      "FindClose C:\\T\\outer\\middle\\inner\\*.*",
-      "SetFileAttributes C:\\T\\outer\\middle\\inner 16",
-      "RemoveDirectory C:\\T\\outer\\middle\\inner",
-      "FindClose C:\\T\\outer\\middle\\*.*",
-      "SetFileAttributes C:\\T\\outer\\middle 16",
-      "RemoveDirectory C:\\T\\outer\\middle",
-      "FindClose C:\\T\\outer\\*.*",
-      "SetFileAttributes C:\\T\\outer 16",
-      "RemoveDirectory C:\\T\\outer",
-      "FindClose C:\\T\\*.*",
-      "SetFileAttributes C:\\T 16",
-      "RemoveDirectory C:\\T",
+      "FindFirstIn C:\\T",
+      "SetEntryAttributes C:\\T\\a.htm 32",
+      "DeleteEntry C:\\T\\a.htm",
+      "CloseEntry C:\\T\\a.htm",
+      "FindClose C:\\T",
+      "FindFirstIn C:\\T",
+      "FindFirstIn " + o,
+      "FindClose " + o,
+      "FindFirstIn " + o,
+      "FindFirstIn " + m,
+      "FindClose " + m,
+      "FindFirstIn " + m,
+      "FindFirstIn " + i,
+      "SetEntryAttributes " + i + "\\x.htm 32",
+      "DeleteEntry " + i + "\\x.htm",
+      "CloseEntry " + i + "\\x.htm",
+      "SetEntryAttributes " + i + "\\y.htm 32",
+      "DeleteEntry " + i + "\\y.htm",
+      "CloseEntry " + i + "\\y.htm",
+      "FindClose " + i,
+      "FindFirstIn " + i,
+      "FindClose " + i,
+      "SetEntryAttributes " + i + " 16",
+      "DeleteEntry " + i,
+      "CloseEntry " + i,
+      "FindClose " + m,
+      "SetEntryAttributes " + m + " 16",
+      "DeleteEntry " + m,
+      "CloseEntry " + m,
+      "FindClose " + o,
+      "SetEntryAttributes " + o + " 16",
+      "DeleteEntry " + o,
+      "CloseEntry " + o,
+      "FindClose C:\\T",
+      "SetEntryAttributes C:\\T 16",
+      "DeleteEntry C:\\T",
+      "CloseEntry C:\\T",
   };
   EXPECT_EQ(Ops(), expected);
   EXPECT_EQ(os_.ListTree("C:\\T"), (Lines{"c:\\t", "c:\\t\\keep.txt"}));
@@ -150,8 +163,8 @@ TEST_F(WorkerTest, FolderRemovalFollowsTheTwoFlagsExactly) {
     EXPECT_EQ(os_.Exists("C:\\T"), !c.rootRemoved);
     EXPECT_EQ(os_.Exists("C:\\T\\sub"), c.emptyFolders != 1);
     EXPECT_FALSE(os_.Exists("C:\\T\\sub\\x.htm"));
-    EXPECT_EQ(Has("SetFileAttributes C:\\T 16"), c.attributesTouched);
-    EXPECT_EQ(HasPrefix("RemoveDirectory"), c.emptyFolders == 1);
+    EXPECT_EQ(Has("SetEntryAttributes C:\\T 16"), c.attributesTouched);
+    EXPECT_EQ(Has("DeleteEntry C:\\T"), c.emptyFolders == 1);
   }
 }
 
@@ -200,11 +213,11 @@ TEST_F(WorkerTest, OnlyTheFourPlainAttributeWordsAreActedOn) {
   }
   for (const auto& d : folders) {
     const std::string path = "C:\\T\\" + d.name;
-    EXPECT_EQ(Has("FindFirst " + path + "\\*.*"), d.entered) << d.name;
+    EXPECT_EQ(Has("FindFirstIn " + path), d.entered) << d.name;
     EXPECT_EQ(os_.Exists(path + "\\in.htm"), !d.entered) << d.name;
     EXPECT_EQ(os_.Exists(path), !d.entered) << d.name;
-    EXPECT_EQ(Has("RemoveDirectory " + path), d.entered) << d.name;
-    EXPECT_EQ(Has("SetFileAttributes " + path + " 16"), d.entered) << d.name;
+    EXPECT_EQ(Has("DeleteEntry " + path), d.entered) << d.name;
+    EXPECT_EQ(Has("SetEntryAttributes " + path + " 16"), d.entered) << d.name;
   }
   EXPECT_EQ(window_.Caption(RunCaption::ReadCount), "4");
   EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "4");
@@ -270,7 +283,7 @@ TEST_F(WorkerTest, StopUnwindsByTheRules) {
        {"C:\\T"}},
       {"after m's sub-folders",
        "",
-       "RemoveDirectory C:\\T\\m",
+       "DeleteEntry C:\\T\\m",
        {"a1.htm", "a2.htm", "m1.htm", "m2.htm", "m3.htm", "s.htm"},
        {"C:\\T", "C:\\T\\m", "C:\\T\\m\\sub"},
        {"C:\\T\\m\\sub", "C:\\T\\m", "C:\\T"}},
@@ -292,10 +305,11 @@ TEST_F(WorkerTest, StopUnwindsByTheRules) {
       if (line.rfind("Progress ", 0) == 0 && line.size() > 9 &&
           line.find(' ', 9) == std::string::npos)
         examined.push_back(line.substr(9));
-      if (line.rfind("RemoveDirectory ", 0) == 0) removed.push_back(line.substr(16));
-      if (line.rfind("FindFirst ", 0) == 0 &&
-          std::count(walked.begin(), walked.end(), line.substr(10, line.size() - 14)) == 0)
-        walked.push_back(line.substr(10, line.size() - 14));
+      if (line.rfind("DeleteEntry ", 0) == 0 && line.find(".htm") == std::string::npos)
+        removed.push_back(line.substr(12));
+      if (line.rfind("FindFirstIn ", 0) == 0 &&
+          std::count(walked.begin(), walked.end(), line.substr(12)) == 0)
+        walked.push_back(line.substr(12));
     }
     EXPECT_EQ(examined, c.examined);
     EXPECT_EQ(walked, c.walked);
@@ -317,7 +331,7 @@ TEST_F(WorkerTest, StopRequestedBeforeTheWalkExaminesAndRemovesNothing) {
   DeleteSettings.DeleteEmptyFolders = 1;
   stopBeforeRun_ = 1;
   Run();
-  EXPECT_EQ(Ops(), (Lines{"FindFirst C:\\T\\*.*", "FindClose C:\\T\\*.*"}));
+  EXPECT_EQ(Ops(), (Lines{"FindFirstIn C:\\T", "FindClose C:\\T", "CloseEntry C:\\T"}));
   EXPECT_EQ(window_.Caption(RunCaption::ReadCount), "0");
   EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "0");
   EXPECT_EQ(window_.Caption(RunCaption::SpaceWon), "1000");
@@ -334,7 +348,7 @@ TEST_F(WorkerTest, FailuresOfSingleStepsAreSkipped) {
   os_.failList.insert("C:\\T\\unlistable");
   DeleteSettings.DeleteEmptyFolders = 1;
   window_.onOperation = [](const std::string& line) {
-    if (line == "DeleteFile C:\\T\\c.htm") throw std::runtime_error("unexpected");
+    if (line == "DeleteEntry C:\\T\\c.htm") throw std::runtime_error("unexpected");
   };
   Run();
   EXPECT_EQ(Select({"Progress "}),
@@ -349,8 +363,10 @@ TEST_F(WorkerTest, FailuresOfSingleStepsAreSkipped) {
   EXPECT_TRUE(os_.Exists("C:\\T\\locked\\held.htm"));
   EXPECT_TRUE(os_.Exists("C:\\T\\unlistable\\u.htm"));
   // An unlistable folder counts as empty; its removal is still tried.
-  EXPECT_TRUE(Has("RemoveDirectory C:\\T\\unlistable"));
-  EXPECT_TRUE(Has("RemoveDirectory C:\\T"));
+  EXPECT_TRUE(Has("DeleteEntry C:\\T\\unlistable"));
+  EXPECT_TRUE(Has("DeleteEntry C:\\T"));
+  // The file whose deletion threw was closed all the same.
+  EXPECT_TRUE(Has("CloseEntry C:\\T\\c.htm"));
 }
 
 TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
@@ -360,17 +376,11 @@ TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
   DeleteSettings.DeleteReadOnly = 1;
   os_.AddFile("C:\\T\\stuck.htm", 1, 33);  // its attribute change fails: so does its deletion
   os_.failSetAttributes.insert("C:\\T\\stuck.htm");
-  os_.AddFile("C:\\T\\link.htm", 1, 33);  // Wine shows a link to a file as the file it points to
-  os_.linkedPaths.insert("C:\\T\\link.htm");
   Run();
   EXPECT_FALSE(os_.Exists("C:\\T\\ro.htm"));
-  EXPECT_LT(IndexOf("NamesItself C:\\T\\ro.htm"), IndexOf("SetFileAttributes C:\\T\\ro.htm 32"));
-  EXPECT_LT(IndexOf("SetFileAttributes C:\\T\\ro.htm 32"), IndexOf("DeleteFile C:\\T\\ro.htm"));
-  // A link is neither changed nor deleted: that would reach the file it
-  // points to.
-  EXPECT_FALSE(HasPrefix("SetFileAttributes C:\\T\\link.htm"));
-  EXPECT_FALSE(HasPrefix("DeleteFile C:\\T\\link.htm"));
-  EXPECT_TRUE(Has("Progress link.htm 削除できません"));
+  EXPECT_LT(IndexOf("GetEntryFinalPath C:\\T\\ro.htm"),
+            IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"));
+  EXPECT_LT(IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"), IndexOf("DeleteEntry C:\\T\\ro.htm"));
   EXPECT_TRUE(os_.Exists("C:\\T\\stuck.htm"));
   EXPECT_TRUE(Has("Progress stuck.htm 削除できません"));
   EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "1");
@@ -386,7 +396,10 @@ TEST_F(WorkerTest, AMissingTargetGivesZeroCountsAndTheFreeSpaceCaptions) {
   EXPECT_EQ(window_.Caption(RunCaption::ReadCount), "0");
   EXPECT_EQ(window_.Caption(RunCaption::FreeSpace), "10");
   EXPECT_EQ(window_.Caption(RunCaption::SpaceWon), "-3990");
-  EXPECT_TRUE(Has("RemoveDirectory D:\\gone"));
+  // What cannot be opened and resolved is not acted on.
+  EXPECT_TRUE(Has("OpenEntry D:\\gone top change"));
+  EXPECT_FALSE(HasPrefix("FindFirstIn"));
+  EXPECT_FALSE(HasPrefix("DeleteEntry"));
 }
 
 TEST_F(WorkerTest, NamesTheEnumerationCannotGiveBackAreNeverActedOn) {
@@ -408,10 +421,12 @@ TEST_F(WorkerTest, NamesTheEnumerationCannotGiveBackAreNeverActedOn) {
   for (const char* name : {"q?.htm", "\\yen.htm", "ab:c.htm", "st*r.htm", "x. "}) {
     EXPECT_TRUE(Has(std::string("Progress ") + name + " 削除できません")) << name;
   }
-  EXPECT_EQ(Select({"DeleteFile"}),
-            (Lines{"DeleteFile C:\\T\\ソ.htm", "DeleteFile C:\\T\\表\\能.htm"}));
-  EXPECT_FALSE(HasPrefix("FindFirst C:\\T\\?odd"));
-  EXPECT_FALSE(HasPrefix("FindFirst C:\\T\\a/b"));
+  EXPECT_EQ(Select({"DeleteEntry C:\\T\\"}),
+            (Lines{"DeleteEntry C:\\T\\ソ.htm", "DeleteEntry C:\\T\\表\\能.htm",
+                   "DeleteEntry C:\\T\\表"}));
+  EXPECT_FALSE(HasPrefix("OpenEntry C:\\T\\?odd"));
+  EXPECT_FALSE(HasPrefix("OpenEntry C:\\T\\a/b"));
+  EXPECT_FALSE(HasPrefix("OpenEntry C:\\T\\\\yen.htm"));
   EXPECT_TRUE(os_.Exists("C:\\T\\odd\\o.htm"));
   EXPECT_TRUE(os_.Exists("C:\\T\\slash\\s.htm"));
   EXPECT_FALSE(os_.Exists("C:\\T\\表"));
@@ -434,7 +449,7 @@ TEST_F(WorkerTest, EveryOperationWaitsForTheHandOverBeforeIt) {
     ++read;
     const size_t progress = IndexOf(std::string("Progress ") + name);
     const size_t readCaption = IndexOf("Caption ReadCount " + std::to_string(read));
-    const size_t deletion = IndexOf(std::string("DeleteFile C:\\T\\") + name);
+    const size_t deletion = IndexOf(std::string("DeleteEntry C:\\T\\") + name);
     EXPECT_LT(progress, readCaption);
     EXPECT_LT(readCaption, deletion);
     if (std::string(name) == "c.htm") {
@@ -445,7 +460,7 @@ TEST_F(WorkerTest, EveryOperationWaitsForTheHandOverBeforeIt) {
       EXPECT_LT(deletion, IndexOf("Caption DeletedCount " + std::to_string(++deleted)));
     }
   }
-  EXPECT_LT(IndexOf("FindClose C:\\T\\*.*"), IndexOf("Caption FreeSpace 5000"));
+  EXPECT_LT(IndexOf("FindClose C:\\T"), IndexOf("Caption FreeSpace 5000"));
 }
 
 TEST_F(WorkerTest, SettingsChangedDuringARunApplyFromTheNextFile) {
@@ -474,10 +489,10 @@ TEST_F(WorkerTest, SettingsChangedDuringARunApplyFromTheNextFile) {
   Run();
   stop.store(true);
   user.join();
-  EXPECT_EQ(Select({"DeleteFile"}),
-            (Lines{"DeleteFile C:\\T\\f0.htm", "DeleteFile C:\\T\\f1.htm",
-                   "DeleteFile C:\\T\\f2.htm", "DeleteFile C:\\T\\f3.htm"}));
-  EXPECT_FALSE(HasPrefix("RemoveDirectory"));
+  // No folder is removed once the option is off.
+  EXPECT_EQ(Select({"DeleteEntry"}),
+            (Lines{"DeleteEntry C:\\T\\f0.htm", "DeleteEntry C:\\T\\f1.htm",
+                   "DeleteEntry C:\\T\\f2.htm", "DeleteEntry C:\\T\\f3.htm"}));
   EXPECT_EQ(window_.Caption(RunCaption::ReadCount), "9");
 }
 
@@ -490,7 +505,7 @@ TEST_F(WorkerTest, UnexpectedFailuresStillEndTheRunAndClearRunGuard) {
     std::string throwOnOperation;
     std::string throwOnCall;
   } cases[] = {
-      {"memory runs out listing a folder", "FindFirst C:\\T\\sub\\*.*", ""},
+      {"memory runs out listing a folder", "FindFirstIn C:\\T\\sub", ""},
       {"the window fails", "", "Progress a.htm"},
       {"the final hand-over fails", "", "Progress "},
   };
@@ -516,12 +531,14 @@ TEST_F(WorkerTest, UnexpectedFailuresStillEndTheRunAndClearRunGuard) {
     EXPECT_TRUE(thrown || !c.throwOnOperation.empty());
     // The last hand-over was made whatever happened before it.
     EXPECT_EQ(std::count(all.begin(), all.end(), "Progress "), 2);
-    // Every enumeration that was opened has been closed.
+    // Every listing and every entry that was opened has been closed.
     const Lines log = os_.Log();
-    EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& l) { return l.rfind("FindFirst", 0) == 0; }),
-              std::count_if(log.begin(), log.end(),
-                            [](const std::string& l) { return l.rfind("FindClose", 0) == 0; }));
+    const auto count = [&log](const char* prefix) {
+      return std::count_if(log.begin(), log.end(),
+                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_EQ(count("FindFirstIn"), count("FindClose"));
+    EXPECT_EQ(count("OpenEntry"), count("CloseEntry"));
     window_.onOperation = nullptr;
     window_.onCall = nullptr;
     os_.ClearLog();
@@ -550,6 +567,148 @@ TEST_F(WorkerTest, StopAndWaitEndsARunningWorkerAfterItsLastHandOver) {
   // Nothing reaches the window after the wait: the run's last call is done.
   EXPECT_EQ(window_.Timeline().back().rfind("Caption SpaceWon", 0), 0u);
   EXPECT_LT(std::stoi(window_.Caption(RunCaption::ReadCount)), 50);
+}
+
+TEST_F(WorkerTest, EachEntryIsCheckedAndThenChangedThroughTheSameHandle) {
+  os_.AddFile("C:\\T\\a.htm", 1, 33);
+  os_.AddFolder("C:\\T\\sub");
+  DeleteSettings.DeleteEmptyFolders = 1;
+  DeleteSettings.DeleteReadOnly = 1;
+  Run();
+  const Lines expected = {
+      "OpenEntry C:\\T top change",
+      "GetEntryFinalPath C:\\T",
+      "FindFirstIn C:\\T",
+      "OpenEntry C:\\T\\a.htm file change",
+      "GetEntryAttributes C:\\T\\a.htm",
+      "GetEntryFinalPath C:\\T\\a.htm",
+      "SetEntryAttributes C:\\T\\a.htm 32",
+      "DeleteEntry C:\\T\\a.htm",
+      "CloseEntry C:\\T\\a.htm",
+      "FindClose C:\\T",
+      "FindFirstIn C:\\T",
+      "OpenEntry C:\\T\\sub folder change",
+      "GetEntryAttributes C:\\T\\sub",
+      "GetEntryFinalPath C:\\T\\sub",
+      "FindFirstIn C:\\T\\sub",
+      "FindClose C:\\T\\sub",
+      "FindFirstIn C:\\T\\sub",
+      "FindClose C:\\T\\sub",
+      "SetEntryAttributes C:\\T\\sub 16",
+      "DeleteEntry C:\\T\\sub",
+      "CloseEntry C:\\T\\sub",
+      "FindClose C:\\T",
+      "SetEntryAttributes C:\\T 16",
+      "DeleteEntry C:\\T",
+      "CloseEntry C:\\T",
+  };
+  EXPECT_EQ(Select({"OpenEntry", "GetEntry", "FindFirstIn", "FindClose", "SetEntry", "DeleteEntry",
+                    "CloseEntry"}),
+            expected);
+  EXPECT_FALSE(os_.Exists("C:\\T"));
+}
+
+TEST_F(WorkerTest, WhatFailsItsCheckIsCountedReportedAndLeftAlone) {
+  DeleteSettings.DeleteEmptyFolders = 1;
+  DeleteSettings.DeleteReadOnly = 1;
+  os_.AddFile("C:\\out\\victim.htm");
+  os_.AddFolder("C:\\out\\empty", 18);
+  const struct {
+    const char* name;
+    bool linksOpenAsTargets;
+    std::function<void()> setUp;
+  } cases[] = {
+      {"a file link (Windows opens the link)", false,
+       [&] { os_.AddLink("C:\\T\\x.htm", "C:\\out\\victim.htm", 32); }},
+      {"a file link (Wine opens its target)", true,
+       [&] { os_.AddLink("C:\\T\\x.htm", "C:\\out\\victim.htm", 32); }},
+      {"a folder link listed as a plain folder", false,
+       [&] { os_.AddLink("C:\\T\\x", "C:\\out", 16); }},
+      {"the same where links open as their targets", true,
+       [&] { os_.AddLink("C:\\T\\x", "C:\\out", 16); }},
+      {"a file that cannot be opened", false,
+       [&] {
+         os_.AddFile("C:\\T\\x.htm");
+         os_.failOpen.insert("C:\\T\\x.htm");
+       }},
+      {"a folder that cannot be opened", false,
+       [&] {
+         os_.AddFile("C:\\T\\x\\in.htm");
+         os_.failOpen.insert("C:\\T\\x");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    os_.AddFolder("C:\\T");
+    os_.AddFile("C:\\T\\keep.txt");
+    c.setUp();
+    os_.linksOpenAsTargets = c.linksOpenAsTargets;
+    Run();
+    EXPECT_TRUE(os_.Exists("C:\\out\\victim.htm"));
+    EXPECT_EQ(os_.Attributes("C:\\out\\empty"), 18u);
+    EXPECT_TRUE(os_.Exists("C:\\T\\x") || os_.Exists("C:\\T\\x.htm"));
+    EXPECT_FALSE(HasPrefix("SetEntryAttributes C:\\T\\x"));
+    EXPECT_FALSE(HasPrefix("DeleteEntry C:\\T\\x"));
+    EXPECT_FALSE(HasPrefix("FindFirstIn C:\\T\\x"));
+    // A refused file is examined and reported like a failed deletion.
+    const bool file = os_.Exists("C:\\T\\x.htm");
+    EXPECT_EQ(Has("Progress x.htm 削除できません"), file);
+    EXPECT_EQ(window_.Caption(RunCaption::ReadCount), file ? "2" : "1");
+    EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "0");
+    os_.failOpen.clear();
+    os_.Remove("C:\\T");
+  }
+}
+
+TEST_F(WorkerTest, AFolderSwappedForALinkDuringTheRunLeadsNowhere) {
+  // The user's tree: T\a (walked first, where the swap happens) and T\b,
+  // which another program replaces by a link to a folder outside the tree
+  // after T has been listed.
+  const struct {
+    const char* name;
+    bool linksOpenAsTargets;
+    const char* swapped;  // the folder replaced by a link
+    const char* when;     // the hand-over during which that happens
+  } cases[] = {
+      {"swapped before it is entered (Windows)", false, "C:\\T\\b", "Progress a.htm"},
+      {"swapped before it is entered (Wine)", true, "C:\\T\\b", "Progress a.htm"},
+      {"swapped while it is walked (Windows)", false, "C:\\T\\b", "Progress b1.htm"},
+      {"swapped while it is walked (Wine)", true, "C:\\T\\b", "Progress b1.htm"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    os_.AddFile("C:\\T\\a\\a.htm");
+    os_.AddFile("C:\\T\\b\\b1.htm");
+    os_.AddFile("C:\\T\\b\\b2.htm");
+    os_.AddFolder("C:\\T\\b\\sub");
+    os_.AddFile("C:\\out\\b2.htm");
+    os_.AddFile("C:\\out\\o.htm", 1, 33);
+    os_.AddFolder("C:\\out\\sub", 17);
+    os_.AddFolder("C:\\out\\sub\\deeper");
+    const Lines outside = os_.ListTree("C:\\out");
+    os_.linksOpenAsTargets = c.linksOpenAsTargets;
+    DeleteSettings.DeleteEmptyFolders = 1;
+    DeleteSettings.DeleteReadOnly = 1;
+    window_.onCall = [&](const std::string& line) {
+      if (line != c.when) return;
+      os_.Move(c.swapped, "C:\\moved");
+      os_.AddLink(c.swapped, "C:\\out", 16);  // still listed as a folder
+    };
+    Run();
+    window_.onCall = nullptr;
+    EXPECT_EQ(os_.ListTree("C:\\out"), outside);
+    EXPECT_EQ(os_.Attributes("C:\\out"), 16u);
+    EXPECT_EQ(os_.Attributes("C:\\out\\sub"), 17u);
+    EXPECT_EQ(os_.Attributes("C:\\out\\o.htm"), 33u);
+    // Nothing through the link was listed, changed or deleted.
+    for (const std::string& line : Timeline()) {
+      const bool acts = line.rfind("SetEntry", 0) == 0 || line.rfind("DeleteEntry", 0) == 0 ||
+                        line.rfind("FindFirstIn", 0) == 0;
+      EXPECT_FALSE(acts && line.find("C:\\T\\b\\") != std::string::npos) << line;
+    }
+    EXPECT_FALSE(os_.Exists("C:\\T\\a"));
+    for (const char* path : {"C:\\T", "C:\\out", "C:\\moved"}) os_.Remove(path);
+  }
 }
 
 TEST(NameIsFaithfulTest, RejectsNamesThePlatformWouldReadDifferently) {

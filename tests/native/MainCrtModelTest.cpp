@@ -436,10 +436,10 @@ TEST_F(MainCrtModelTest, StartRunsTheCleanUpInOrderAndThenTheWorker) {
       return log.size();
     };
     const size_t freeSpace = first("GetDiskFreeBytes C:\\");
-    const size_t temp = first("DeleteFile C:\\users\\user\\Temp\\");
+    const size_t temp = first("DeleteEntry C:\\users\\user\\Temp\\");
     const size_t cache = first("DeleteUrlCacheEntry");
     const size_t recent = first("AddToRecentDocs");
-    const size_t walk = first("FindFirst C:\\work\\*.*");
+    const size_t walk = first("FindFirstIn C:\\work");
     ASSERT_LT(walk, log.size());
     EXPECT_LT(freeSpace, temp);
     EXPECT_LT(temp, cache);

@@ -99,9 +99,9 @@ TEST_F(CommFuncWinTest, AttributesAreSetWholeAndReadBack) {
 
   // A read-only file cannot be deleted until 32 has cleared the bit.
   SetPathAttributes(file, 33);
-  EXPECT_FALSE(Os().DeleteFile(file));
+  EXPECT_FALSE(::DeleteFileA(file.c_str()));
   SetPathAttributes(file, 32);
-  EXPECT_TRUE(Os().DeleteFile(file));
+  EXPECT_TRUE(::DeleteFileA(file.c_str()));
 
   // 16 clears a folder's hidden bit.
   const std::string sub = folder / "\x94\x5c";  // 能

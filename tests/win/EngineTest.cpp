@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -141,7 +142,7 @@ TEST_F(EngineWinTest, ReadOnlyFilesGoOnlyWithTheOption) {
   EXPECT_EQ(Caption(RunCaption::DeletedCount), "1");
 }
 
-TEST_F(EngineWinTest, AFileHeldOpenStaysBehindWithTheArchiveWordOnly) {
+TEST_F(EngineWinTest, AFileHeldOpenStaysBehindUnchanged) {
   Make("touch T/held.htm && chmod a-w T/held.htm");
   const HANDLE held =
       ::CreateFileA(In("T\\held.htm").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -151,7 +152,9 @@ TEST_F(EngineWinTest, AFileHeldOpenStaysBehindWithTheArchiveWordOnly) {
   RunWorker();
   ::CloseHandle(held);
   EXPECT_TRUE(PathExists(In("T\\held.htm")));
-  EXPECT_EQ(AttributesOf(In("T\\held.htm")), 32u);
+  // It could not be opened for deletion, so its read-only bit was not
+  // cleared either.
+  EXPECT_EQ(AttributesOf(In("T\\held.htm")), 33u);
   EXPECT_TRUE(Logged("Progress held.htm 削除できません"));
 }
 
@@ -186,6 +189,98 @@ TEST_F(EngineWinTest, LinksAreNeverFollowedOutOfTheTarget) {
   EXPECT_TRUE(Logged("Progress flink.htm 削除できません"));
   EXPECT_TRUE(UnixTest("-L T/flink.htm"));
   EXPECT_TRUE(PathExists(In("outside\\f.htm")));
+}
+
+TEST_F(EngineWinTest, AChosenFolderReachedThroughALinkOrAMappedDriveIsWalked) {
+  Make(
+      "mkdir -p real/work/sub && touch real/work/a.bak real/work/b.dat real/work/sub/c.bak"
+      " && ln -s $PWD/real viaLink");
+  DeleteSettings.Rules[0].Enabled = 0;
+  DeleteSettings.Rules[12].Enabled = 1;  // *.BAK
+  target_ = In("viaLink\\work");
+  RunWorker();
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "3");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "2");
+  EXPECT_TRUE(UnixTest("! -e real/work/a.bak -a ! -e real/work/sub/c.bak -a -e real/work/b.dat"));
+
+  // A drive letter mapped onto the folder: a link in the prefix's dosdevices.
+  const std::string driveC = test::UnixPath("C:\\");
+  ASSERT_FALSE(driveC.empty());
+  char letter = 'P';
+  while (letter < 'Z' && ::GetDriveTypeA((std::string(1, letter) + ":\\").c_str()) != 1) ++letter;
+  const std::string device = "'" + driveC + "../dosdevices/" +
+                             std::string(1, static_cast<char>(letter - 'A' + 'a')) + ":'";
+  Make("touch real/work/d.bak && ln -s $PWD/real " + device);
+  target_ = std::string(1, letter) + ":\\work";
+  RunWorker();
+  Sh("rm -f " + device);
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "2");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "1");
+  EXPECT_TRUE(UnixTest("! -e real/work/d.bak -a -e real/work/b.dat"));
+}
+
+// The platform, with a hook that runs once before an entry whose path ends
+// in `trigger` is opened: another program's move at a chosen point of a walk.
+class HookedPlatform : public Win32Platform {
+ public:
+  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override {
+    if (hook && path.size() >= trigger.size() &&
+        path.compare(path.size() - trigger.size(), trigger.size(), trigger) == 0) {
+      auto run = std::move(hook);
+      hook = nullptr;
+      run(path);
+    }
+    return Win32Platform::OpenEntry(path, kind, access);
+  }
+  std::string trigger;
+  std::function<void(const std::string& path)> hook;
+};
+
+TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
+  // T holds x1 and x2, each with a selected trigger file. When the first
+  // trigger is opened, another program replaces a folder by a link to
+  // "outside": the other folder (listed but not entered yet), or the one
+  // being walked. Then the same for the temporary-folder clean-up.
+  const struct {
+    const char* name;
+    bool swapOther;
+    bool cleanUp;
+  } cases[] = {
+      {"run, a folder not entered yet", true, false},
+      {"run, the folder being walked", false, false},
+      {"clean-up, a folder not entered yet", true, true},
+      {"clean-up, the folder being walked", false, true},
+  };
+  HookedPlatform hooked;
+  SetPlatform(&hooked);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Make(
+        "rm -rf T outside moved && mkdir -p T/x1/sub T/x2/sub outside/empty outside/hidden"
+        " && touch T/x1/trigger.htm T/x1/f.htm T/x2/trigger.htm T/x2/f.htm"
+        " outside/trigger.htm outside/f.htm outside/o.htm && chmod a-w outside/o.htm");
+    ASSERT_TRUE(::SetFileAttributesA(In("outside\\hidden").c_str(),
+                                     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
+    hooked.trigger = "trigger.htm";
+    hooked.hook = [&](const std::string& path) {
+      const bool inX1 = path.find("\\x1\\") != std::string::npos;
+      const std::string swapped = (inX1 == c.swapOther) ? "T/x2" : "T/x1";
+      Make("mv " + swapped + " moved && ln -s $PWD/outside " + swapped);
+    };
+    DeleteSettings.DeleteEmptyFolders = 1;
+    DeleteSettings.DeleteReadOnly = 1;
+    if (c.cleanUp)
+      CleanFolderTree(target_);
+    else
+      RunWorker();
+    EXPECT_FALSE(hooked.hook) << "the swap did not happen";
+    EXPECT_TRUE(
+        UnixTest("-e outside/trigger.htm -a -e outside/f.htm -a -e outside/o.htm"
+                 " -a -d outside/empty -a -d outside/hidden"));
+    EXPECT_EQ(AttributesOf(In("outside\\hidden")), 18u);
+    EXPECT_EQ(AttributesOf(In("outside\\o.htm")), 33u);
+  }
+  InstallWin32Platform();
 }
 
 TEST_F(EngineWinTest, JapaneseNamesAreWalkedAndLossyNamesLeftAlone) {

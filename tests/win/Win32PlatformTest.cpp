@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
@@ -110,34 +111,84 @@ TEST_F(Win32PlatformTest, OpenModesShareAsTheirCallersNeed) {
   EXPECT_EQ(test::ReadWholeFile(path), "");
 }
 
-TEST_F(Win32PlatformTest, FindReportsNamesAttributesAndSizes) {
+// What a listing gives of each entry.
+using Listed = std::set<std::tuple<std::string, uint32_t, uint64_t, bool>>;
+
+Listed ListAll(Platform& os, FindHandle find, FindEntry& entry) {
+  Listed listed;
+  if (find == nullptr) return listed;
+  do {
+    listed.insert({entry.name, entry.attributes, entry.size, entry.exact});
+    EXPECT_NE(entry.lastWriteTime, 0u) << entry.name;
+  } while (os.FindNext(find, entry));
+  os.FindClose(find);
+  return listed;
+}
+
+TEST_F(Win32PlatformTest, ListingsByPatternAndThroughTheFolderAgree) {
   test::ScratchFolder folder("purga-find");
   const std::string name = "\x83\x5c\x95\x5c.txt";  // ソ表.txt
   ASSERT_TRUE(test::WriteWholeFile(folder / name, std::string(1234, 'x')));
   ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
 
-  std::set<std::string> names;
   FindEntry entry;
-  FindHandle find = os_.FindFirst(folder / "*.*", entry);
-  ASSERT_NE(find, nullptr);
-  do {
-    names.insert(entry.name);
-    if (entry.name == name) {
-      EXPECT_EQ(entry.attributes, kAttrArchive);
-      EXPECT_EQ(entry.size, 1234u);
-      EXPECT_NE(entry.lastWriteTime, 0u);
-    }
-    if (entry.name == "sub") {
-      EXPECT_EQ(entry.attributes, kAttrDirectory);
-    }
-  } while (os_.FindNext(find, entry));
-  os_.FindClose(find);
-  EXPECT_EQ(names, (std::set<std::string>{".", "..", name, "sub"}));
-
+  const Listed byPattern = ListAll(os_, os_.FindFirst(folder / "*.*", entry), entry);
+  EXPECT_EQ(byPattern.size(), 4u);
+  EXPECT_EQ(byPattern.count({name, kAttrArchive, 1234, true}), 1u);
+  EXPECT_EQ(byPattern.count({"sub", kAttrDirectory, 0, true}), 1u);
   EXPECT_EQ(os_.FindFirst(folder / "missing\\*.*", entry), nullptr);
-  EXPECT_TRUE(os_.DeleteFile(folder / name));
-  EXPECT_FALSE(os_.DeleteFile(folder / name));
-  EXPECT_TRUE(os_.RemoveDirectory(folder / "sub"));
+
+  const EntryHandle top =
+      os_.OpenEntry(folder.Path(), EntryKind::FolderThroughLinks, EntryAccess::Look);
+  ASSERT_NE(top, nullptr);
+  EXPECT_EQ(ListAll(os_, os_.FindFirstIn(top, entry), entry), byPattern);
+  os_.CloseEntry(top);
+}
+
+TEST_F(Win32PlatformTest, EntriesAreCheckedAndChangedThroughTheirHandle) {
+  test::ScratchFolder folder("purga-entries");
+  const std::string file = folder / "\x83\x5c.txt";  // ソ.txt
+  ASSERT_TRUE(test::WriteWholeFile(file, "x"));
+  ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
+  ASSERT_TRUE(test::WriteWholeFile(folder / "sub\\in.txt", "x"));
+
+  const EntryHandle top =
+      os_.OpenEntry(folder.Path(), EntryKind::FolderThroughLinks, EntryAccess::Change);
+  ASSERT_NE(top, nullptr);
+  std::string final;
+  ASSERT_TRUE(os_.GetEntryFinalPath(top, final));
+  EXPECT_EQ(os_.UpperCase(final), os_.UpperCase("\\\\?\\" + folder.Path()));
+  os_.CloseEntry(top);
+
+  // A file: read-only set through the handle stops its deletion until it is
+  // cleared through the same handle; it goes when the handle is closed.
+  const EntryHandle entry = os_.OpenEntry(file, EntryKind::File, EntryAccess::Change);
+  ASSERT_NE(entry, nullptr);
+  uint32_t word = 0;
+  ASSERT_TRUE(os_.GetEntryAttributes(entry, word));
+  EXPECT_EQ(word, kAttrArchive);
+  ASSERT_TRUE(os_.GetEntryFinalPath(entry, final));
+  EXPECT_EQ(os_.UpperCase(final), os_.UpperCase("\\\\?\\" + file));
+  EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive | kAttrReadOnly));
+  EXPECT_EQ(::GetFileAttributesA(file.c_str()), kAttrArchive | kAttrReadOnly);
+  EXPECT_FALSE(os_.DeleteEntry(entry));
+  EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive));
+  EXPECT_TRUE(os_.DeleteEntry(entry));
+  EXPECT_NE(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  os_.CloseEntry(entry);
+  EXPECT_EQ(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // A folder: not as a file, and not removed while it holds anything.
+  EXPECT_EQ(os_.OpenEntry(folder / "sub", EntryKind::File, EntryAccess::Change), nullptr);
+  const EntryHandle sub = os_.OpenEntry(folder / "sub", EntryKind::Folder, EntryAccess::Change);
+  ASSERT_NE(sub, nullptr);
+  ASSERT_TRUE(os_.GetEntryAttributes(sub, word));
+  EXPECT_EQ(word, kAttrDirectory);
+  EXPECT_FALSE(os_.DeleteEntry(sub));
+  ASSERT_TRUE(::DeleteFileA((folder / "sub\\in.txt").c_str()));
+  EXPECT_TRUE(os_.DeleteEntry(sub));
+  os_.CloseEntry(sub);
+  EXPECT_EQ(::GetFileAttributesA((folder / "sub").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(Win32PlatformTest, TimeConversionsRoundTrip) {
