@@ -1,5 +1,6 @@
 #include "engine/Cleanup.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -28,19 +29,70 @@ int CountBackslashes(std::string_view path) {
   return count;
 }
 
-// A folder whose emptying would wreck the system: the root of a drive or a
-// share (or a relative path), the system folder and the Windows folder.
-bool IsForbiddenCleanRoot(const std::string& folder) {
-  const std::string_view trimmed = WithoutTrailingBackslashes(folder);
+// A folder path, upper-cased, without its trailing backslashes.
+std::string Comparable(std::string_view path) {
+  return Os().UpperCase(std::string(WithoutTrailingBackslashes(path)));
+}
+
+// True when `folder` is `inner` or a folder above it.
+bool HoldsOrIs(const std::string& folder, const std::string& inner) {
+  return inner == folder ||
+         (inner.size() > folder.size() && inner[folder.size()] == '\\' &&
+          inner.compare(0, folder.size(), folder) == 0 && StartsCharacter(inner, folder.size()));
+}
+
+// The user's profile folder in each form the platform gives it: GetTempPathA
+// falls back to USERPROFILE when TMP and TEMP are unset, and the shell knows
+// the profile on its own.
+std::vector<std::string> ProfileFolders() {
+  std::vector<std::string> folders;
+  char buffer[kFolderBufferSize + 1] = {};
+  const uint32_t length = Os().GetEnvironmentVariable("USERPROFILE", buffer, kFolderBufferSize);
+  if (length > 0 && length < kFolderBufferSize) folders.emplace_back(buffer);
+  std::string shell;
+  if (Os().GetProfileFolder(shell)) folders.push_back(shell);
+  return folders;
+}
+
+// A root of a drive or a share, or a path that is not absolute.
+bool IsRootOrRelative(std::string_view path) {
+  const std::string_view trimmed = WithoutTrailingBackslashes(path);
+  const bool drive = trimmed.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && path[2] == '\\';
+  const bool share = trimmed.substr(0, 2) == "\\\\";
   const int separators = CountBackslashes(trimmed);
-  if (separators == 0) return true;
-  if (trimmed.substr(0, 2) == "\\\\" && separators <= 3) return true;
-  if (const auto system = GetSystemFolder()) {
-    Platform& os = Os();
-    const std::string upper = os.UpperCase(std::string(trimmed));
-    const std::string systemUpper = os.UpperCase(std::string(WithoutTrailingBackslashes(*system)));
-    const std::string windowsUpper = os.UpperCase(FolderPart(systemUpper));
-    if (upper == systemUpper || upper == windowsUpper) return true;
+  return !(drive || share) || separators == 0 || (share && separators <= 3);
+}
+
+// `paths` followed by the resolved form of each that resolves.
+std::vector<std::string> WithResolvedForms(std::vector<std::string> paths) {
+  const size_t count = paths.size();
+  for (size_t i = 0; i < count; ++i)
+    if (const auto resolved = ResolvedFolder(paths[i])) paths.push_back(*resolved);
+  return paths;
+}
+
+// A folder whose emptying would wreck the system or the user's own files: the
+// root of a drive or a share (or a relative path), the system folder, the
+// Windows folder, and the user's profile folder and every folder above it.
+// Each path is compared as written and as resolved, so that a short name, a
+// link or a mapped drive leads nowhere else.
+bool IsForbiddenCleanRoot(const std::string& folder) {
+  if (IsRootOrRelative(folder)) return true;
+  std::vector<std::string> system;  // forbidden as such
+  if (const auto found = GetSystemFolder()) {
+    system.push_back(*found);
+    system.push_back(FolderPart(WithoutTrailingBackslashes(*found)));
+  }
+  system = WithResolvedForms(system);
+  const std::vector<std::string> profile = WithResolvedForms(ProfileFolders());
+  for (const std::string& form : WithResolvedForms({folder})) {
+    if (IsRootOrRelative(form)) return true;
+    const std::string upper = Comparable(form);
+    for (const std::string& other : system)
+      if (upper == Comparable(other)) return true;
+    for (const std::string& other : profile)
+      if (HoldsOrIs(upper, Comparable(other))) return true;
   }
   return false;
 }

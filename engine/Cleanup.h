@@ -19,7 +19,8 @@ extern std::string CleanRoot;
 // characters or more, or it is empty. Nothing either when the platform names
 // a folder that must never be emptied: a drive or share root, the system
 // folder or the folder above it (GetTempPathA falls back to the Windows
-// folder when no temporary folder is configured).
+// folder when no temporary folder is configured), or the user's profile
+// folder or one above it (its fallback when TMP and TEMP are unset).
 std::optional<std::string> GetTempFolder();
 
 // Stores `root` in CleanRoot and empties the tree below it: files whose

@@ -122,6 +122,10 @@ class Platform {
   virtual uint32_t GetSystemDirectory(char* buffer, uint32_t size) = 0;
   virtual uint32_t GetTempPath(char* buffer, uint32_t size) = 0;
   virtual uint32_t GetModuleFileName(char* buffer, uint32_t size) = 0;
+  virtual uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) = 0;
+  // The user's profile folder as the shell knows it (SHGetFolderPathA,
+  // CSIDL_PROFILE). False when there is none.
+  virtual bool GetProfileFolder(std::string& path) = 0;
 
   // GetDiskFreeSpaceExA's bytes available to the caller; root may be empty
   // for the current drive. False when the query fails.

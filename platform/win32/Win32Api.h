@@ -14,6 +14,7 @@
 #undef GetSystemDirectory
 #undef GetTempPath
 #undef GetModuleFileName
+#undef GetEnvironmentVariable
 #undef GetDriveType
 #undef GetCurrentDirectory
 #undef SetCurrentDirectory

@@ -100,6 +100,19 @@ uint32_t Win32Platform::GetModuleFileName(char* buffer, uint32_t size) {
   return ::GetModuleFileNameA(nullptr, buffer, size);
 }
 
+uint32_t Win32Platform::GetEnvironmentVariable(const std::string& name, char* buffer,
+                                               uint32_t size) {
+  return ::GetEnvironmentVariableA(name.c_str(), buffer, size);
+}
+
+bool Win32Platform::GetProfileFolder(std::string& path) {
+  char buffer[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+    return false;
+  path = buffer;
+  return !path.empty();
+}
+
 bool Win32Platform::GetDiskFreeBytes(const std::string& root, uint64_t& freeBytes) {
   ULARGE_INTEGER available, total, free;
   if (!::GetDiskFreeSpaceExA(root.empty() ? nullptr : root.c_str(), &available, &total, &free))

@@ -32,6 +32,8 @@ class Win32Platform : public Platform {
   uint32_t GetSystemDirectory(char* buffer, uint32_t size) override;
   uint32_t GetTempPath(char* buffer, uint32_t size) override;
   uint32_t GetModuleFileName(char* buffer, uint32_t size) override;
+  uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) override;
+  bool GetProfileFolder(std::string& path) override;
   bool GetDiskFreeBytes(const std::string& root, uint64_t& freeBytes) override;
   uint32_t GetDriveType(const std::string& root) override;
   bool GetCurrentDirectory(std::string& path) override;

@@ -605,6 +605,21 @@ uint32_t FakePlatform::GetTempPath(char* buffer, uint32_t size) {
   return CopyOut(tempPath, tempPathResult, buffer, size);
 }
 
+uint32_t FakePlatform::GetEnvironmentVariable(const std::string& name, char* buffer,
+                                              uint32_t size) {
+  const auto it = environment.find(name);
+  if (it == environment.end()) {
+    SetError(203);  // ERROR_ENVVAR_NOT_FOUND
+    return 0;
+  }
+  return CopyOut(it->second, 0, buffer, size);
+}
+
+bool FakePlatform::GetProfileFolder(std::string& path) {
+  path = profileFolder;
+  return !path.empty();
+}
+
 uint32_t FakePlatform::GetModuleFileName(char* buffer, uint32_t size) {
   if (modulePath.size() + 1 > size) return size;
   std::memcpy(buffer, modulePath.c_str(), modulePath.size() + 1);

@@ -67,6 +67,8 @@ class FakePlatform : public Platform {
   std::string tempPath = "C:\\users\\user\\Temp\\";
   uint32_t tempPathResult = 0;  // 0: derived from tempPath
   std::string modulePath = "C:\\Program Files\\Purgator\\Purgator.exe";
+  std::string profileFolder = "C:\\users\\user";  // empty: none
+  std::map<std::string, std::string> environment = {{"USERPROFILE", "C:\\users\\user"}};
   std::map<std::string, uint64_t> freeBytes;   // by root "C:\\"; "" is the current drive
   std::map<std::string, uint32_t> driveTypes;  // by root as passed
   std::string currentDirectory = "C:\\";
@@ -113,6 +115,8 @@ class FakePlatform : public Platform {
   uint32_t GetSystemDirectory(char* buffer, uint32_t size) override;
   uint32_t GetTempPath(char* buffer, uint32_t size) override;
   uint32_t GetModuleFileName(char* buffer, uint32_t size) override;
+  uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) override;
+  bool GetProfileFolder(std::string& path) override;
   bool GetDiskFreeBytes(const std::string& root, uint64_t& bytes) override;
   uint32_t GetDriveType(const std::string& root) override;
   bool GetCurrentDirectory(std::string& path) override;

@@ -56,7 +56,18 @@ TEST_F(CleanupTest, TempFolderIsTakenOnlyWhenWholeAndHarmless) {
       {"C:\\windows\\", 0, false},  // the fall-back: the Windows folder
       {"c:\\WINDOWS\\System32\\", 0, false},
       {"C:\\windows\\Temp\\", 0, true},
+      // GetTempPathA's fall-back when TMP and TEMP are unset: the profile.
+      {"C:\\users\\user\\", 0, false},
+      {"c:\\USERS\\USER", 0, false},
+      {"C:\\users\\", 0, false},  // above it
+      {"C:\\users\\user\\Documents\\", 0, true},
+      {"C:\\users\\username\\", 0, true},  // a sibling, not above
+      {"D:\\profile\\", 0, false},         // USERPROFILE, where the shell knows another
+      {"C:\\short\\", 0, false},           // a link to the profile
+      {"C:\\short\\Temp\\", 0, true},
   };
+  os_.environment["USERPROFILE"] = "D:\\profile";
+  os_.AddLink("C:\\short", "C:\\users\\user");
   for (const auto& c : cases) {
     os_.tempPath = c.path;
     os_.tempPathResult = c.forcedResult;

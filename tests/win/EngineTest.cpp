@@ -427,6 +427,26 @@ TEST_F(EngineWinTest, TheTempFolderIsEmptiedButKept) {
   Sh("cd '" + unixTemp + "' && rm -rf purga-held .purga-dot");
 }
 
+TEST(CleanupWinTest, WithoutTmpAndTempTheProfileIsNeverEmptied) {
+  InstallWin32Platform();
+  // GetTempPathA then falls back to USERPROFILE.
+  char tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+  ::GetEnvironmentVariableA("TMP", tmp, MAX_PATH);
+  ::GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
+  ::SetEnvironmentVariableA("TMP", nullptr);
+  ::SetEnvironmentVariableA("TEMP", nullptr);
+  char fallback[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, fallback);
+  const auto folder = GetTempFolder();
+  ::SetEnvironmentVariableA("TMP", tmp);
+  ::SetEnvironmentVariableA("TEMP", temp);
+  char profile[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH), 0u);
+  EXPECT_EQ(std::string(fallback), std::string(profile) + "\\");
+  EXPECT_FALSE(folder.has_value()) << *folder;
+  EXPECT_TRUE(GetTempFolder().has_value());
+}
+
 // One entry committed to the URL cache with the cache's own calls.
 bool AddCacheEntry(const char* url, DWORD type) {
   char file[MAX_PATH] = {};
