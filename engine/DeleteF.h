@@ -78,8 +78,12 @@ class TFileDelte {
 // on: a plain file (archive bit, with or without read-only) and a plain
 // folder (with or without read-only). Any further bit, reparse point (1024)
 // included, leaves the entry alone.
-inline bool IsPlainFile(uint32_t word) { return word == 32 || word == 33; }
-inline bool IsPlainFolder(uint32_t word) { return word == 16 || word == 17; }
+inline bool IsPlainFile(uint32_t word) {
+  return word == kAttrArchive || word == (kAttrArchive | kAttrReadOnly);
+}
+inline bool IsPlainFolder(uint32_t word) {
+  return word == kAttrDirectory || word == (kAttrDirectory | kAttrReadOnly);
+}
 
 // True when the platform's ANSI name of a directory entry can be handed back
 // to it and still mean that entry. A name holding "?" (a character the code

@@ -6,10 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-if [ ! -f app/CMakeLists.txt ]; then
-  echo "This checkout has no program entry (app/) yet: nothing to start." >&2
-  exit 1
-fi
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j"$(nproc)" --target Purgator
 export PURGA_BUILD="$PWD/build/win64"
