@@ -16,18 +16,26 @@ source "$here/../../scripts/wine-env.sh"
 purga_ensure_prefix || exit 1
 purga_start_server
 
-# Wine reaches the Unix file system through drive Z:.
-windows_path() { local p=$1; echo "Z:${p//\//\\}"; }
-rm -rf "$shots"
-mkdir -p "$shots"
+# The prefix has no drive onto the Linux files: the programs run from
+# C:\Purgator (the help file beside the program), and the driver writes its
+# report and screenshots into a folder there, moved out afterwards.
+driver_exe=$(purga_install "$driver") || exit 1
+program_exe=$(purga_install "$program" "$(dirname "$program")/Purga.chm") || exit 1
+report='C:\Purgator\e2e-report'
+report_dir="$WINEPREFIX/drive_c/Purgator/e2e-report"
+rm -rf "$shots" "$report_dir"
+mkdir -p "$shots" "$report_dir"
 log="$shots/e2e.log"
 status="$shots/e2e.status"
 
 # Wine's output goes to a file: a Wine process that outlives the run must not
 # hold CTest's pipe.
-wine explorer /desktop=PurgaE2E,1280x1024 "$driver" --program="$(windows_path "$program")" \
-  --shots="$(windows_path "$shots")" --log="$(windows_path "$log")" \
-  --status="$(windows_path "$status")" "$@" </dev/null >"$shots/wine.log" 2>&1
+(cd "$WINEPREFIX/drive_c" &&
+  wine explorer /desktop=PurgaE2E,1280x1024 "$driver_exe" --program="$program_exe" \
+    --shots="$report" --log="$report\e2e.log" --status="$report\e2e.status" "$@" \
+    </dev/null >"$shots/wine.log" 2>&1)
+mv "$report_dir"/* "$shots/" 2>/dev/null
+rmdir "$report_dir" 2>/dev/null
 
 cat "$log" 2>/dev/null
 for bmp in "$shots"/*.bmp; do
