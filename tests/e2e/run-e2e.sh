@@ -40,7 +40,8 @@ rmdir "$report_dir" 2>/dev/null
 cat "$log" 2>/dev/null
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue
-  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  # Without metadata: the same pixels give the same file.
+  convert "$bmp" -strip "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 echo "Screenshots of the windows: $shots"
 code=$(tr -dc '0-9' <"$status" 2>/dev/null)
