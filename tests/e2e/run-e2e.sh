@@ -4,7 +4,7 @@
 # screenshots into PNG files and reports the driver's result.
 #   run-e2e.sh purga_e2e.exe Purgator.exe SHOTS_DIR [gtest options...]
 set -u
-driver=$1 program=$2 shots=$3
+driver=$(realpath "$1") program=$(realpath "$2") shots=$(realpath -m "$3")
 shift 3
 here="$(cd "$(dirname "$0")" && pwd)"
 # Without a display, the whole script runs again on a virtual one.
