@@ -1,7 +1,5 @@
 // The program's entry: one copy only, the four windows created once and
 // hidden in their fixed order, then the launcher's message loop.
-#include <optional>
-#include <string>
 
 #include "app/Application.h"
 #include "app/StartCrt.h"
@@ -34,12 +32,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // settings.
   StartForm = new TStartForm();
   Select_Folder = new TSelect_Folder(StartForm->Handle());
-  MainCrt = new TMainCrt();
-  MainCrt->folderChooser = [](HWND owner) -> std::optional<std::string> {
-    Select_Folder->ShowModal(owner);
-    if (Select_Folder->FolderSet != 1) return std::nullopt;
-    return Select_Folder->FolderPath;
-  };
+  MainCrt = new TMainCrt();  // its folder choice shows Select_Folder
   FileUp = new TFileUp();
   // The other windows are owned by the one they are shown from.
   application.Own(StartForm->Handle());

@@ -1,19 +1,26 @@
-# Sourced: the environment of the project's Wine prefix, made on first use.
-# PURGA_BUILD names the build folder that holds the prefix.
+# Sourced: the environment of a Wine prefix of the project, made on first use.
+# PURGA_BUILD names the build folder that holds the prefixes. The tests run in
+# wineprefix-tests; scripts/run.sh sets PURGA_WINEPREFIX to the trial's
+# wineprefix, so that no test touches the trial's settings.
 : "${PURGA_BUILD:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/win64}"
-export WINEPREFIX="${PURGA_WINEPREFIX:-$PURGA_BUILD/wineprefix}"
+export WINEPREFIX="${PURGA_WINEPREFIX:-$PURGA_BUILD/wineprefix-tests}"
 export WINEARCH=win64
 export LANG=ja_JP.UTF-8
 export LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all
-# No installer prompt (Mono, Gecko) may wait for a click.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No installer prompt (Mono, Gecko) may wait for a click, and no menu entry
+# or file association goes into the Linux user's home (winemenubuilder).
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+
+# The shell's "/" folder on the desktop: the Linux files, browsable (and
+# renamable) in the program's folder trees.
+PURGA_UNIX_FOLDER_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\Namespace\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}'
 
 purga_ensure_prefix() {
-  if [ -f "$WINEPREFIX/.purga-ready" ]; then return 0; fi
   mkdir -p "$WINEPREFIX"
-  # Only one process makes the prefix; the others wait for it. The marker is
-  # written only when every step worked, so a failed attempt is retried.
+  # Only one process makes or mends the prefix; the others wait for it. The
+  # marker is written only when every step worked, so a failed attempt is
+  # retried.
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.purga-ready" ]; then
@@ -24,10 +31,63 @@ purga_ensure_prefix() {
       wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1 &&
         wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1 ||
         { echo "wine-env: could not map the fonts in $WINEPREFIX" >&2; exit 1; }
+      purga_seal_prefix 2>/dev/null || exit 1
       wineserver -w
       touch "$WINEPREFIX/.purga-ready"
+    else
+      # A prefix made by an earlier version of this script, or one that Wine
+      # or a tool changed since, is mended on the way.
+      purga_seal_prefix || exit 1
     fi
   ) 9>"$WINEPREFIX.lock"
+}
+
+# Keeps the Linux user's own files out of the program's reach. Wine maps Z:
+# onto the Linux root and links the profile's Desktop, Documents, Music, ...
+# to the home folder, and the program takes them for ordinary folders of a
+# fixed drive: a run with the default settings would delete the user's files.
+# A drive onto the root, the home folder or a folder above it goes; a link of
+# a profile folder to outside the prefix becomes an empty plain folder (the
+# link goes, its target stays); the desktop's "/" folder goes. A drive that
+# the user mapped onto another folder on purpose stays. Quick when there is
+# nothing to mend.
+purga_seal_prefix() {
+  local prefix home entry target
+  prefix=$(cd "$WINEPREFIX" && pwd -P) || return 1
+  home=$(cd "${HOME:-/}" 2>/dev/null && pwd -P) || home=/
+  for entry in "$WINEPREFIX"/dosdevices/[a-z]:; do
+    [ -L "$entry" ] || continue
+    target=$(readlink -f "$entry") || continue
+    [ "$target" = / ] || [[ "$home/" == "$target"/* ]] || continue
+    rm -f "$entry" || return 1
+    echo "wine-env: drive ${entry##*/} (onto $target) removed from $WINEPREFIX" >&2
+  done
+  while IFS= read -r -d '' entry; do
+    target=$(readlink -f "$entry")
+    [[ "$target/" == "$prefix"/* ]] && continue
+    rm -f "$entry" && mkdir "$entry" || return 1
+    echo "wine-env: ${entry#"$WINEPREFIX"/} (a link to $target) is now a folder of its own" >&2
+  done < <(find "$WINEPREFIX/drive_c/users" -type l -print0 2>/dev/null)
+  # The registry file lags behind a running server by up to half a minute: a
+  # second deletion of the key meanwhile is harmless.
+  if grep -qF 'Desktop\\Namespace\\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}]' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    (cd "$WINEPREFIX/drive_c" && wine reg delete "$PURGA_UNIX_FOLDER_KEY" /f >/dev/null 2>&1)
+  fi
+  return 0
+}
+
+# Puts Windows programs, and the files they need beside them, into C:\Purgator
+# of the prefix (hard links where it can, copies otherwise) and prints the
+# Windows path of the first. Programs run from there: the prefix has no drive
+# onto the Linux files, and a program started from a Unix path does not know a
+# proper name of its own folder (where the help file and screenshots go).
+purga_install() {  # files...
+  local folder="$WINEPREFIX/drive_c/Purgator" file
+  mkdir -p "$folder" || return 1
+  for file; do
+    ln -f "$file" "$folder/" 2>/dev/null || cp -f "$file" "$folder/" || return 1
+  done
+  printf 'C:\\Purgator\\%s\n' "${1##*/}"
 }
 
 # Keeps the prefix's server up for a minute after its last program, which
@@ -43,7 +103,7 @@ purga_start_server() {
       fd=${fd##*/}
       ((fd > 2)) && eval "exec $fd>&-"
     done
-    exec wine cmd.exe /c exit
+    cd "$WINEPREFIX/drive_c" && exec wine cmd.exe /c exit
   ) </dev/null >/dev/null 2>&1
   return 0
 }

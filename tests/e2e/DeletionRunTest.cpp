@@ -7,11 +7,12 @@
 #include <string>
 
 #include "Driver.h"
+#include "PurgaVersion.h"
 
 namespace e2e {
 namespace {
 
-constexpr const char* kDeletionWindow = "Purgator　Ver. 2.01";
+constexpr const char* kDeletionWindow = "Purgator　Ver. " PURGA_VERSION_TEXT;
 constexpr const char* kConfirmCaption = "　　　設定をもう一度確認";
 constexpr const char* kRoot = "C:\\purga-e2e";
 constexpr const char* kOutside = "C:\\purga-e2e-outside";

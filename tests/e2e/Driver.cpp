@@ -212,8 +212,15 @@ std::string Capture(const RECT& r, BITMAPINFOHEADER& header) {
 }  // namespace
 
 bool Screenshot(HWND hwnd, const std::string& name) {
+  if (hwnd == nullptr) return false;
+  // Painted in full before the capture: the window's thread handles the
+  // paint messages of the whole window before RedrawWindow returns. On a
+  // fresh prefix a first paint can stall long enough mid-way for two
+  // captures in a row to agree.
+  RedrawWindow(hwnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   RECT r;
-  return hwnd != nullptr && GetWindowRect(hwnd, &r) && Screenshot(r, name);
+  return GetWindowRect(hwnd, &r) && Screenshot(r, name);
 }
 
 bool Screenshot(const RECT& r, const std::string& name) {

@@ -39,7 +39,9 @@ inline int Sh(const std::string& script) {
                              std::to_string(++counter) + ".status";
   const std::string unixStatus = UnixPath(status);
   if (unixStatus.empty()) return -1;
-  std::string command = "/bin/sh -c \"( " + script + " ); echo $? > '" + unixStatus +
+  // The prefix maps no drive onto the Linux root: the shell is named by its
+  // Unix path.
+  std::string command = "\\\\?\\unix\\bin\\sh -c \"( " + script + " ); echo $? > '" + unixStatus +
                         ".part' && mv '" + unixStatus + ".part' '" + unixStatus + "'\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

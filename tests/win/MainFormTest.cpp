@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "PurgaVersion.h"
 #include "common/Hensu.h"
 #include "engine/DeleteF.h"
 #include "platform/win32/Win32Api.h"
@@ -72,7 +73,7 @@ TEST_F(MainFormTest, WindowFrame) {
   HWND hwnd = window_->Handle();
   char caption[64] = {};
   GetWindowTextA(hwnd, caption, sizeof caption);
-  EXPECT_STREQ(caption, "Purgator　Ver. 2.01");
+  EXPECT_STREQ(caption, "Purgator　Ver. " PURGA_VERSION_TEXT);
   RECT outer;
   GetWindowRect(hwnd, &outer);
   EXPECT_EQ(outer.left, 215);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "PurgaVersion.h"
 #include "engine/RunWindow.h"
 #include "platform/win32/UiCall.h"
 #include "ui/model/MainCrtModel.h"
@@ -24,7 +25,7 @@ class TMainCrt : public Form, public RunWindow {
  public:
   // Outer size and position of the window, screen coordinates.
   static constexpr Bounds kOuter{215, 151, 742, 438};
-  static constexpr const char* kCaption = "Purgator　Ver. 2.01";
+  static constexpr const char* kCaption = "Purgator　Ver. " PURGA_VERSION_TEXT;
 
   // Creates the window hidden and runs FormCreate (the settings are loaded
   // and shown).
