@@ -101,21 +101,12 @@ HWND MessageBoxOf(const Program& program, const std::string& caption) {
 
 class DeletionRun : public testing::Test {
  protected:
-  void SetUp() override {
-    settingsPath_ = SystemFolder() + "\\Purga.in";
-    hadSettings_ = ReadFileBytes(settingsPath_, savedSettings_);
-  }
   void TearDown() override {
-    if (hadSettings_)
-      WriteFileBytes(settingsPath_, savedSettings_);
-    else
-      DeleteFileA(settingsPath_.c_str());
     RemoveTree(kRoot);
     RemoveTree(kOutside);
   }
-  std::string settingsPath_;
-  std::string savedSettings_;
-  bool hadSettings_ = false;
+  KeptSettingsFile settings_;
+  const std::string& settingsPath_ = settings_.Path();
 };
 
 TEST_F(DeletionRun, DeletesWhatTheSettingsSelectAndSavesThemOnClosing) {

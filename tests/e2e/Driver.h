@@ -88,4 +88,21 @@ bool Exists(const std::string& path);
 bool RemoveTree(const std::string& path);
 std::string SystemFolder();
 
+// The settings file, Purga.in in the system folder, as it was before a test
+// that may write it: put back (or removed, when there was none) at the end of
+// the scope.
+class KeptSettingsFile {
+ public:
+  KeptSettingsFile();
+  ~KeptSettingsFile();
+  KeptSettingsFile(const KeptSettingsFile&) = delete;
+  KeptSettingsFile& operator=(const KeptSettingsFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string saved_;
+  bool existed_ = false;
+};
+
 }  // namespace e2e

@@ -26,6 +26,13 @@ void InitControlsOnce() {
 
 }  // namespace
 
+bool ScreenRectOf(HWND hwnd, ScreenRect& rect) {
+  RECT r{};
+  if (hwnd == nullptr || !GetWindowRect(hwnd, &r)) return false;
+  rect = {r.left, r.top, r.right, r.bottom};
+  return true;
+}
+
 HFONT FormFont() {
   static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -163,6 +170,7 @@ int Form::ShowModal(HWND owner) {
   closing_ = false;
   modalResult_ = 0;
   RunReported(hwnd_, [this] { FormShow(); });
+  PlaceForFirstShowing();
   if (owner != nullptr) EnableWindow(owner, FALSE);
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
@@ -208,10 +216,25 @@ void Form::Close() {
 }
 
 void Form::Show() {
+  PlaceForFirstShowing();
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
 }
 
 void Form::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+void Form::PlaceForFirstShowing() {
+  if (shownBefore_) return;
+  shownBefore_ = true;
+  ScreenRect window;
+  if (!ScreenRectOf(hwnd_, window)) return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT& work = monitor.rcWork;
+  const ScreenPoint kept = KeptOnWorkArea(window, {work.left, work.top, work.right, work.bottom});
+  if (kept.x != window.left || kept.y != window.top)
+    SetWindowPos(hwnd_, nullptr, kept.x, kept.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace purga::win
