@@ -24,6 +24,8 @@ using test::PumpUntil;
 using test::RemoveTree;
 
 constexpr char kRejectedDriveText[] = "指示できないドライブです　 ";
+constexpr char kDateNotShown[] =
+    "日付・時間を表示できないファイルです。日付・時間は指示するまで変更しません。";
 
 std::string ClassOf(HWND hwnd) {
   char name[64] = {};
@@ -375,12 +377,29 @@ TEST_F(FileUpdateTest, ChangeClearsSystemBitAndSetsExactlyTheBox) {
 TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   const std::string folder = ShowFolder("nothing");
   const std::string kept = folder + "\\kept.txt";
+  MakeFile(kept);
+  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  List().Refresh();
+  Pick(kept);
+  ASSERT_EQ(SelectedFile, kept);
+  // A press on empty space selects nothing.
+  LVITEMA none{};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageA(List().Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+               reinterpret_cast<LPARAM>(&none));
+  ASSERT_EQ(List().SelectedIndex(), -1);
+  Window().ShellListView1MouseDown();
+  EXPECT_EQ(SelectedFile, kept);
+  EXPECT_EQ(Window().PatsUp.Text(), kept);
+}
+
+TEST_F(FileUpdateTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
+  const std::string folder = ShowFolder("vanished");
+  const std::string kept = folder + "\\kept.txt";
   const std::string gone = folder + "\\gone.txt";
   MakeFile(kept);
   MakeFile(gone);
-  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
   SetLocalWriteTime(kept, {2010, 10, 10, 10, 10, 10});
-  SetLocalWriteTime(gone, {2011, 11, 11, 11, 11, 12});
   List().Refresh();
   Pick(kept);
   ASSERT_EQ(SelectedFile, kept);
@@ -390,17 +409,96 @@ TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   ASSERT_TRUE(DeleteFileA(gone.c_str()));
   List().SelectIndex(row);
   Window().ShellListView1MouseDown();
+  EXPECT_EQ(SelectedFile, gone);
+  EXPECT_EQ(Window().PatsUp.Text(), gone);
+  EXPECT_EQ(Window().StatusBar1.Text(), "ファイルが見つかりません。");
+  // The pickers were never loaded from it; "変更" changes nothing anywhere.
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
+  SetReadOnlyBox(true);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(kept)), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
+  EXPECT_FALSE(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
+  SetReadOnlyBox(false);
+}
+
+TEST_F(FileUpdateTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
+  const std::string folder = ShowFolder("stale");
+  const std::string shown = folder + "\\shown.txt";
+  const std::string old = folder + "\\old.txt";
+  MakeFile(shown);
+  MakeFile(old);
+  SetLocalWriteTime(shown, {2021, 6, 15, 10, 15, 30});
+  SetLocalWriteTime(old, {1975, 6, 1, 12, 0, 0});  // before the packed form's years
+  List().Refresh();
+  Pick(shown);
+  Pick(old);
+  ASSERT_EQ(SelectedFile, old);
+  EXPECT_EQ(Window().StatusBar1.Text(), kDateNotShown);
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
+
+  // Pressed only to tick the box: the other file's date is not written.
+  SetReadOnlyBox(true);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{1975, 6, 1, 12, 0, 0}));
+  EXPECT_TRUE(GetFileAttributesA(old.c_str()) & FILE_ATTRIBUTE_READONLY);
+  SetReadOnlyBox(false);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{1975, 6, 1, 12, 0, 0}));
+
+  // The user steps the year with the keyboard: now "変更" writes the pickers.
+  HWND picker = Window().DateTimePicker1.Handle();
+  SetFocus(picker);
+  RECT r{};
+  GetClientRect(picker, &r);
+  const LPARAM year = MAKELPARAM(8, (r.top + r.bottom) / 2);
+  SendMessageA(picker, WM_LBUTTONDOWN, MK_LBUTTON, year);
+  SendMessageA(picker, WM_LBUTTONUP, 0, year);
+  SendMessageA(picker, WM_KEYDOWN, VK_UP, 0);
+  SendMessageA(picker, WM_KEYUP, VK_UP, 0);
+  ASSERT_EQ(Fields(Pickers()), (std::vector<int>{2022, 6, 15, 10, 15, 30}));
+  EXPECT_EQ(Window().StatusBar1.Text(), "  ");
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{2022, 6, 15, 10, 15, 30}));
+  EXPECT_EQ(Fields(LocalWriteTime(shown)), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
+}
+
+TEST_F(FileUpdateTest, NamesWithoutExactAnsiFormAreRefusedOnTheStatusLine) {
+  const std::string folder = ShowFolder("inexact");
+  const std::string kept = folder + "\\kept.txt";
+  MakeFile(kept);
+  const std::wstring wide = ToWide(folder);
+  // é has no form in code page 932.
+  HANDLE file = CreateFileW((wide + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  ASSERT_TRUE(CreateDirectoryW((wide + L"\\caf\u00e9").c_str(), nullptr));
+  List().Refresh();
+  Pick(kept);
+  int inexact = -1;
+  for (int row = 0; row < List().ItemCount(); ++row)
+    if (!List().ParsingNameOf(row).exact) inexact = row;
+  ASSERT_GE(inexact, 0);
+  List().SelectIndex(inexact);
+  Window().ShellListView1MouseDown();
+  EXPECT_EQ(Window().StatusBar1.Text(), "選択できないファイルです。");
   EXPECT_EQ(SelectedFile, kept);
   EXPECT_EQ(Window().PatsUp.Text(), kept);
-  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
-  // A press on empty space selects nothing.
-  LVITEMA none{};
-  none.stateMask = LVIS_SELECTED;
-  SendMessageA(List().Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-               reinterpret_cast<LPARAM>(&none));
-  ASSERT_EQ(List().SelectedIndex(), -1);
-  Window().ShellListView1MouseDown();
-  EXPECT_EQ(SelectedFile, kept);
+
+  // The folder of that name, in the tree: the list keeps its folder.
+  HWND tree = Window().ShellTreeView1.Handle();
+  const HTREEITEM parent = Window().ShellTreeView1.Reveal(folder);
+  ASSERT_NE(parent, nullptr);
+  TreeView_Expand(tree, parent, TVE_EXPAND);
+  HTREEITEM child = nullptr;
+  for (HTREEITEM c = TreeView_GetChild(tree, parent); c != nullptr;
+       c = TreeView_GetNextSibling(tree, c))
+    if (!Window().ShellTreeView1.PathOf(c).exact) child = c;
+  ASSERT_NE(child, nullptr);
+  Window().ShellTreeView1.Select(child);
+  EXPECT_EQ(Window().StatusBar1.Text(), "選択できないフォルダーです。");
+  EXPECT_EQ(List().Root(), folder);
 }
 
 TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection) {
