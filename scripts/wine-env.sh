@@ -10,7 +10,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 
 purga_ensure_prefix() {
-  if [ -f "$WINEPREFIX/.purga-ready" ]; then return 0; fi
+  if [ -f "$WINEPREFIX/.purga-ready" ]; then purga_link_wine_fonts; return 0; fi
   mkdir -p "$WINEPREFIX"
   # Only one process makes the prefix; the others wait for it. The marker is
   # written only when every step worked, so a failed attempt is retried.
@@ -25,9 +25,21 @@ purga_ensure_prefix() {
         wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1 ||
         { echo "wine-env: could not map the fonts in $WINEPREFIX" >&2; exit 1; }
       wineserver -w
+      purga_link_wine_fonts
       touch "$WINEPREFIX/.purga-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
+}
+
+# Debian's Wine looks for its own fonts (fonts-wine) under a path that does
+# not resolve, and finds them only in the prefix's Fonts folder. Marlett
+# draws the title bars' buttons: without it they show the letter "r".
+purga_link_wine_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" font=/usr/share/wine/fonts/marlett.ttf
+  if [ -d "$fonts" ] && [ -f "$font" ] && [ ! -e "$fonts/marlett.ttf" ]; then
+    ln -s "$font" "$fonts/marlett.ttf"
+  fi
+  return 0
 }
 
 # Keeps the prefix's server up for a minute after its last program, which
