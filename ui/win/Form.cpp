@@ -40,7 +40,7 @@ HFONT FormFont() {
   return font;
 }
 
-Form::Form(const std::string& caption, const Bounds& outer, FormBorder border) {
+Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, FormSize size) {
   InitControlsOnce();
   HINSTANCE instance = GetModuleHandleA(nullptr);
   static const bool registered = [instance] {
@@ -57,8 +57,16 @@ Form::Form(const std::string& caption, const Bounds& outer, FormBorder border) {
   (void)registered;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (border == FormBorder::Sizeable) style |= WS_THICKFRAME;
-  CreateWindowExA(WS_EX_CONTROLPARENT, kFormClass, caption.c_str(), style, outer.left, outer.top,
-                  outer.width, outer.height, nullptr, nullptr, instance, this);
+  constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+  RECT outer{bounds.left, bounds.top, bounds.left + bounds.width, bounds.top + bounds.height};
+  if (size == FormSize::Client) {
+    // The client area keeps its place's top-left corner as the window's.
+    AdjustWindowRectEx(&outer, style, FALSE, kExStyle);
+    OffsetRect(&outer, bounds.left - outer.left, bounds.top - outer.top);
+  }
+  CreateWindowExA(kExStyle, kFormClass, caption.c_str(), style, outer.left, outer.top,
+                  outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance,
+                  this);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
 }
 

@@ -39,12 +39,21 @@ enum class FormBorder {
   Single,    // a fixed frame
 };
 
+// What a form's bounds give besides its position.
+enum class FormSize {
+  Outer,   // the window's outer size
+  Client,  // the size of its client area: the frame is added as the
+           // system's metrics draw it (a Windows 10 title bar and border are
+           // larger than the classic ones)
+};
+
 class Form {
  public:
-  // Creates the window hidden with `caption`, its outer size and position
-  // from `outer` (screen coordinates), a title bar with the system menu only
-  // (no minimise or maximise box) and the button-face background.
-  Form(const std::string& caption, const Bounds& outer, FormBorder border = FormBorder::Sizeable);
+  // Creates the window hidden with `caption`, its position (screen
+  // coordinates) and size from `bounds`, a title bar with the system menu
+  // only (no minimise or maximise box) and the button-face background.
+  Form(const std::string& caption, const Bounds& bounds, FormBorder border = FormBorder::Sizeable,
+       FormSize size = FormSize::Outer);
   virtual ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
