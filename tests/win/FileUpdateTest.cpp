@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "tests/win/ShellTestSupport.h"
 #include "ui/model/FileUpdateDateTime.h"
 #include "ui/win/FileUpdate.h"
+#include "ui/win/ShellMenu.h"
 #include "ui/win/ShellNames.h"
 // After <windows.h>:
 #include <commctrl.h>
@@ -501,19 +504,19 @@ TEST_F(FileUpdateTest, NamesWithoutExactAnsiFormAreRefusedOnTheStatusLine) {
   EXPECT_EQ(List().Root(), folder);
 }
 
-TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection) {
-  const std::string folder = ShowFolder("menu");
-  HWND tree = Window().ShellTreeView1.Handle();
-  const HTREEITEM selected = Window().ShellTreeView1.Selected();
-  const HTREEITEM other = TreeView_GetRoot(tree);
+// Right-clicks `item` and, once the shell's menu shows, hands its window to
+// `onMenu` on another thread (the menu runs its own loop on this one).
+// False when no menu showed.
+bool RightClickNode(ShellTree& shellTree, HTREEITEM item,
+                    const std::function<void(HWND menu)>& onMenu) {
+  HWND tree = shellTree.Handle();
   RECT r{};
-  TreeView_EnsureVisible(tree, other);
-  ASSERT_TRUE(TreeView_GetItemRect(tree, other, &r, TRUE));
+  TreeView_EnsureVisible(tree, item);
+  if (!TreeView_GetItemRect(tree, item, &r, TRUE)) return false;
   POINT screen{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   const LPARAM at = MAKELPARAM(screen.x, screen.y);
   ClientToScreen(tree, &screen);
   SetCursorPos(screen.x, screen.y);
-  // Closes the menu once it shows.
   std::atomic<bool> menuSeen{false};
   std::thread closer([&] {
     const ULONGLONG deadline = GetTickCount64() + 10000;
@@ -521,7 +524,7 @@ TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection
       HWND menu = FindWindowA("#32768", nullptr);
       if (menu != nullptr && IsWindowVisible(menu)) {
         menuSeen = true;
-        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        onMenu(menu);
         return;
       }
       Sleep(5);  // polling the window list, bounded by the deadline
@@ -530,9 +533,75 @@ TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection
   PostMessageA(tree, WM_RBUTTONUP, 0, at);
   SendMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
   closer.join();
-  EXPECT_TRUE(menuSeen);
-  EXPECT_EQ(Window().ShellTreeView1.Selected(), selected);
-  EXPECT_EQ(List().Root(), folder);
+  return menuSeen;
+}
+
+void CloseMenu(HWND menu) { PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0); }
+
+TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection) {
+  const std::string folder = ShowFolder("menu");
+  const HTREEITEM selected = Window().ShellTreeView1.Selected();
+  // The desktop's menu, then a folder's: the menu's messages reach the
+  // shell's own handler while it is up.
+  for (HTREEITEM item : {TreeView_GetRoot(Window().ShellTreeView1.Handle()), selected}) {
+    const unsigned before = ForwardedMenuMessages();
+    EXPECT_TRUE(RightClickNode(Window().ShellTreeView1, item, CloseMenu));
+    EXPECT_GT(ForwardedMenuMessages(), before);
+    EXPECT_EQ(Window().ShellTreeView1.Selected(), selected);
+    EXPECT_EQ(List().Root(), folder);
+  }
+}
+
+// The names of a node's sub-nodes, and whether each is expanded.
+std::vector<std::string> SubNodes(ShellTree& tree, HTREEITEM item) {
+  std::vector<std::string> names;
+  HWND hwnd = tree.Handle();
+  for (HTREEITEM c = TreeView_GetChild(hwnd, item); c != nullptr;
+       c = TreeView_GetNextSibling(hwnd, c)) {
+    const std::string path = tree.PathOf(c).text;
+    const bool expanded = (TreeView_GetItemState(hwnd, c, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    names.push_back(path.substr(path.find_last_of('\\') + 1) + (expanded ? " +" : ""));
+  }
+  return names;
+}
+
+TEST_F(FileUpdateTest, RenameThroughTheShellMenuReReadsTheFolder) {
+  const std::string folder = ShowFolder("menu-rename");
+  CreateDirectoryA((folder + "\\before").c_str(), nullptr);
+  ShellTree& tree = Window().ShellTreeView1;
+  const HTREEITEM parent = tree.Reveal(folder);
+  const HTREEITEM item = tree.Reveal(folder + "\\before");
+  ASSERT_NE(item, nullptr);
+  // Made since the tree read the folder: the command's re-read shows it.
+  CreateDirectoryA((folder + "\\made-outside").c_str(), nullptr);
+  // "名前の変更(&R)" edits the name in place.
+  ASSERT_TRUE(RightClickNode(tree, item, [](HWND menu) { PostMessageA(menu, WM_CHAR, 'r', 0); }));
+  HWND edit = TreeView_GetEditControl(tree.Handle());
+  ASSERT_NE(edit, nullptr) << "no label edit";
+  SetWindowTextW(edit, L"after");
+  TreeView_EndEditLabelNow(tree.Handle(), FALSE);
+  EXPECT_NE(GetFileAttributesA((folder + "\\after").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(SubNodes(tree, parent), (std::vector<std::string>{"after", "made-outside"}));
+}
+
+TEST_F(FileUpdateTest, ExpandingANodeAgainReReadsItKeepingWhatIsExpandedBelow) {
+  const std::string folder = ShowFolder("expand");
+  for (const char* name : {"\\a", "\\a\\inner", "\\b"})
+    CreateDirectoryA((folder + name).c_str(), nullptr);
+  ShellTree& tree = Window().ShellTreeView1;
+  ASSERT_NE(tree.Reveal(folder + "\\a\\inner"), nullptr);
+  const HTREEITEM item = tree.Selected();
+  ASSERT_EQ(tree.PathOf(item).text, folder);
+  EXPECT_EQ(SubNodes(tree, item), (std::vector<std::string>{"a +", "b"}));
+  CreateDirectoryA((folder + "\\c").c_str(), nullptr);
+  RemoveDirectoryA((folder + "\\b").c_str());
+  // Collapsed and expanded again with the keyboard, as a user would.
+  SetFocus(tree.Handle());
+  SendMessageA(tree.Handle(), WM_KEYDOWN, VK_LEFT, 0);
+  ASSERT_FALSE(TreeView_GetItemState(tree.Handle(), item, TVIS_EXPANDED) & TVIS_EXPANDED);
+  SendMessageA(tree.Handle(), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(SubNodes(tree, item), (std::vector<std::string>{"a +", "c"}));
+  EXPECT_EQ(tree.Selected(), item);
 }
 
 TEST_F(FileUpdateTest, LabelEditRenamesTheFileOnDisk) {
