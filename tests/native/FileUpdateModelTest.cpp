@@ -227,6 +227,20 @@ TEST_F(FileUpdateModelTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
                                                    "status   ", "readonly 0"}));
 }
 
+TEST_F(FileUpdateModelTest, TimeOutsidePackedRangeLeavesPickers) {
+  // The fake's new files carry the earliest time there is, 1601.
+  os_.AddFile("C:\\docs\\old.txt", 1, kAttrArchive | kAttrReadOnly);
+  view_.date = 40000;
+  view_.time = 0.5;
+  Pick("C:\\docs\\old.txt");
+  EXPECT_EQ(SelectedFile, "C:\\docs\\old.txt");
+  EXPECT_EQ(view_.calls,
+            (std::vector<std::string>{"picked C:\\docs\\old.txt",
+                                      std::string("status ") + kDateNotShown, "readonly 1"}));
+  EXPECT_EQ(view_.date, 40000);
+  EXPECT_EQ(view_.time, 0.5);
+}
+
 // The pickers keep the previous file's date when the picked file's has no
 // packed form: "変更" must not write that date onto it.
 TEST_F(FileUpdateModelTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
