@@ -37,7 +37,7 @@ PictureButton& MakeButton(Form& form, const char* name, int left, int iconId, co
 }  // namespace
 
 TStartForm::TStartForm()
-    : Form("StartForm", kOuter, FormBorder::Single),
+    : Form("StartForm", kPlace, FormBorder::Single, FormSize::Client),
       SpeedButton2(MakeButton(*this, "SpeedButton2", 1, IDI_DELETE, "ファイル削除")),
       SpeedButton3(MakeButton(*this, "SpeedButton3", 36, IDI_EDIT, "ファイルの属性変更")),
       SpeedButton1(MakeButton(*this, "SpeedButton1", 71, IDI_HELP, "ヘルプ")) {

@@ -33,11 +33,13 @@ purga_ensure_prefix() {
         { echo "wine-env: could not map the fonts in $WINEPREFIX" >&2; exit 1; }
       purga_seal_prefix 2>/dev/null || exit 1
       wineserver -w
+      purga_link_wine_fonts
       touch "$WINEPREFIX/.purga-ready"
     else
       # A prefix made by an earlier version of this script, or one that Wine
       # or a tool changed since, is mended on the way.
       purga_seal_prefix || exit 1
+      purga_link_wine_fonts
     fi
   ) 9>"$WINEPREFIX.lock"
 }
@@ -72,6 +74,17 @@ purga_seal_prefix() {
   # second deletion of the key meanwhile is harmless.
   if grep -qF 'Desktop\\Namespace\\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}]' "$WINEPREFIX/system.reg" 2>/dev/null; then
     (cd "$WINEPREFIX/drive_c" && wine reg delete "$PURGA_UNIX_FOLDER_KEY" /f >/dev/null 2>&1)
+  fi
+  return 0
+}
+
+# Debian's Wine looks for its own fonts (fonts-wine) under a path that does
+# not resolve, and finds them only in the prefix's Fonts folder. Marlett
+# draws the title bars' buttons: without it they show the letter "r".
+purga_link_wine_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" font=/usr/share/wine/fonts/marlett.ttf
+  if [ -d "$fonts" ] && [ -f "$font" ] && [ ! -e "$fonts/marlett.ttf" ]; then
+    ln -s "$font" "$fonts/marlett.ttf"
   fi
   return 0
 }

@@ -1,5 +1,6 @@
 #include "settings/ControlModel.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "common/commFunc.h"
@@ -23,10 +24,19 @@ void CheckBoxModel::SetChecked(bool checked) {
   if (onClick) onClick();
 }
 
-void EditModel::SetText(const std::string& text) {
+void EditModel::SetText(const std::string& text) { Assign(text, shownLength_); }
+
+void EditModel::Typed(const std::string& text) {
+  // A loaded text longer than typing allows may be shortened, never lengthened.
+  const size_t limit =
+      maxLength_ == 0 ? 0 : std::max(maxLength_, std::min(text_.size(), shownLength_));
+  Assign(text, limit);
+}
+
+void EditModel::Assign(const std::string& text, size_t limit) {
   std::string limited = text;
-  if (maxLength_ != 0 && limited.size() > maxLength_) {
-    size_t cut = maxLength_;
+  if (limit != 0 && limited.size() > limit) {
+    size_t cut = limit;
     if (!StartsCharacter(limited, cut)) --cut;  // keep a double-byte character whole
     limited.resize(cut);
   }

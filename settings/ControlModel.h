@@ -40,22 +40,31 @@ class CheckBoxModel : public ControlModel {
   bool checked_ = false;
 };
 
-// A single-line edit with a length limit. onChange runs whenever the text
-// changes.
+// A single-line edit with a length limit in bytes. onChange runs whenever the
+// text changes.
 class EditModel : public ControlModel {
  public:
-  explicit EditModel(size_t maxLength = 0) : maxLength_(maxLength) {}
+  // Typing reaches at most `maxLength` bytes (0: no limit); a text set from
+  // code may be longer, up to `shownLength` (0: as long as typing).
+  explicit EditModel(size_t maxLength = 0, size_t shownLength = 0)
+      : maxLength_(maxLength), shownLength_(shownLength != 0 ? shownLength : maxLength) {}
   const std::string& Text() const { return text_; }
-  // Text longer than the limit is cut at the limit (a double-byte character
-  // is never split).
+  // A text set from code: cut at the shown length.
   void SetText(const std::string& text);
+  // The text as the user left it: cut at the typing limit, except that a
+  // longer text set from code may be edited within its own length.
+  void Typed(const std::string& text);
   size_t MaxLength() const { return maxLength_; }
 
   std::function<void()> onChange;
 
  private:
+  // Cut at `limit` bytes (0: none), a double-byte character never split.
+  void Assign(const std::string& text, size_t limit);
+
   std::string text_;
   size_t maxLength_;
+  size_t shownLength_;
 };
 
 // A whole-number spin edit: step 1, range 1..99999, at most 5 characters.

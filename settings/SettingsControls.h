@@ -45,7 +45,8 @@ class SettingsControls {
   SettingsControls& operator=(const SettingsControls&) = delete;
 
   std::array<CategoryControls, kRuleCount> categories;
-  EditModel otherExtension{5};  // Edit5
+  // Edit5: five characters typed; a loaded record shows its whole field.
+  EditModel otherExtension{5, sizeof(DeleteSettingsRecord::OtherExtension)};
   std::array<OptionBox, kOptionCount> options;
   CaptionModel folder;  // the folder panel Panel12
 

@@ -7,12 +7,10 @@
 #include <string>
 
 #include "Driver.h"
-#include "PurgaVersion.h"
 
 namespace e2e {
 namespace {
 
-constexpr const char* kDeletionWindow = "Purgator　Ver. " PURGA_VERSION_TEXT;
 constexpr const char* kConfirmCaption = "　　　設定をもう一度確認";
 constexpr const char* kRoot = "C:\\purga-e2e";
 constexpr const char* kOutside = "C:\\purga-e2e-outside";
@@ -102,21 +100,12 @@ HWND MessageBoxOf(const Program& program, const std::string& caption) {
 
 class DeletionRun : public testing::Test {
  protected:
-  void SetUp() override {
-    settingsPath_ = SystemFolder() + "\\Purga.in";
-    hadSettings_ = ReadFileBytes(settingsPath_, savedSettings_);
-  }
   void TearDown() override {
-    if (hadSettings_)
-      WriteFileBytes(settingsPath_, savedSettings_);
-    else
-      DeleteFileA(settingsPath_.c_str());
     RemoveTree(kRoot);
     RemoveTree(kOutside);
   }
-  std::string settingsPath_;
-  std::string savedSettings_;
-  bool hadSettings_ = false;
+  KeptSettingsFile settings_;
+  const std::string& settingsPath_ = settings_.Path();
 };
 
 TEST_F(DeletionRun, DeletesWhatTheSettingsSelectAndSavesThemOnClosing) {

@@ -295,4 +295,14 @@ std::string SystemFolder() {
   return buffer;
 }
 
+KeptSettingsFile::KeptSettingsFile()
+    : path_(SystemFolder() + "\\Purga.in"), existed_(ReadFileBytes(path_, saved_)) {}
+
+KeptSettingsFile::~KeptSettingsFile() {
+  if (existed_)
+    WriteFileBytes(path_, saved_);
+  else
+    DeleteFileA(path_.c_str());
+}
+
 }  // namespace e2e

@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "PurgaVersion.h"
+
 namespace e2e {
+
+// The deletion window's caption, which names the program's version.
+inline constexpr const char* kDeletionWindow = "Purgator　Ver. " PURGA_VERSION_TEXT;
 
 // Set from the command line by main().
 struct Config {
@@ -87,5 +92,22 @@ bool Exists(const std::string& path);
 // Removes a folder tree (attributes cleared first); true when it is gone.
 bool RemoveTree(const std::string& path);
 std::string SystemFolder();
+
+// The settings file, Purga.in in the system folder, as it was before a test
+// that may write it: put back (or removed, when there was none) at the end of
+// the scope.
+class KeptSettingsFile {
+ public:
+  KeptSettingsFile();
+  ~KeptSettingsFile();
+  KeptSettingsFile(const KeptSettingsFile&) = delete;
+  KeptSettingsFile& operator=(const KeptSettingsFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string saved_;
+  bool existed_ = false;
+};
 
 }  // namespace e2e

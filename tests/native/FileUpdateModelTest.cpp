@@ -138,8 +138,8 @@ TEST_F(FileUpdateModelTest, TreeSelectionListsOnlyAcceptedFolders) {
        true,
        listed("C:\\\x83"
               "Favorites")},
-      // No exact name: the list keeps its folder.
-      {"C:\\a?b", false, status},
+      // No exact name: the list keeps its folder, and the status line says so.
+      {"C:\\a?b", false, {"status   ", "status 選択できないフォルダーです。"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -171,25 +171,60 @@ TEST_F(FileUpdateModelTest, PickLoadsTimeReadOnlyBitAndPanel) {
 TEST_F(FileUpdateModelTest, PressesThatPickNothing) {
   AddFile("C:\\docs\\a.txt", {2023, 4, 5, 10, 15, 30}, kAttrArchive);
   Pick("C:\\docs\\a.txt");
-  view_.calls.clear();
   os_.AddFolder("C:\\docs\\sub");
   struct Case {
     const char* name;
     std::optional<std::string> selected;
     bool exact, isFolder;
+    std::vector<std::string> calls;
   };
-  for (const Case& c : {Case{"nothing selected", std::nullopt, true, false},
-                        Case{"a folder", "C:\\docs\\sub", true, true},
-                        Case{"no exact name", "C:\\docs\\b?.txt", false, false},
-                        Case{"vanished", "C:\\docs\\gone.txt", true, false}}) {
+  for (const Case& c : {Case{"nothing selected", std::nullopt, true, false, {}},
+                        Case{"a folder", "C:\\docs\\sub", true, true, {}},
+                        // Its path would name another file: refused, and said so.
+                        Case{"no exact name",
+                             "C:\\docs\\b?.txt",
+                             false,
+                             false,
+                             {"status 選択できないファイルです。"}}}) {
     SCOPED_TRACE(c.name);
+    view_.calls.clear();
+    os_.ClearLog();
     view_.selected = c.selected;
     view_.selectedExact = c.exact;
     view_.selectedIsFolder = c.isFolder;
     model_.ListMouseDown();
     EXPECT_EQ(SelectedFile, "C:\\docs\\a.txt");
-    EXPECT_TRUE(view_.calls.empty());
+    EXPECT_EQ(view_.calls, c.calls);
+    EXPECT_TRUE(os_.Log().empty());
   }
+}
+
+TEST_F(FileUpdateModelTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
+  AddFile("C:\\docs\\a.txt", {2023, 4, 5, 10, 15, 30}, kAttrArchive);
+  Pick("C:\\docs\\a.txt");
+  view_.calls.clear();
+  // Gone since the list showed it.
+  Pick("C:\\docs\\gone.txt");
+  EXPECT_EQ(SelectedFile, "C:\\docs\\gone.txt");
+  EXPECT_EQ(view_.calls, (std::vector<std::string>{"picked C:\\docs\\gone.txt",
+                                                   "status ファイルが見つかりません。"}));
+  view_.calls.clear();
+  os_.ClearLog();
+  SetPickers({2001, 1, 1, 1, 1, 2});
+  view_.readOnly = true;
+  model_.Apply();
+  // Only the attribute step, which fails on the missing file.
+  EXPECT_EQ(os_.Log(), std::vector<std::string>{"SetFileAttributes C:\\docs\\gone.txt 1"});
+  EXPECT_EQ(WriteTime("C:\\docs\\a.txt"), UtcOf({2023, 4, 5, 10, 15, 30}));
+  EXPECT_EQ(os_.Attributes("C:\\docs\\a.txt"), kAttrArchive);
+  EXPECT_EQ(view_.calls,
+            (std::vector<std::string>{"status ファイルが見つかりません。", "refresh"}));
+
+  // A good pick afterwards clears the message.
+  view_.calls.clear();
+  Pick("C:\\docs\\a.txt");
+  EXPECT_EQ(view_.calls, (std::vector<std::string>{"picked C:\\docs\\a.txt", "date", "time",
+                                                   "status   ", "readonly 0"}));
 }
 
 TEST_F(FileUpdateModelTest, TimeOutsidePackedRangeLeavesPickers) {
@@ -199,9 +234,54 @@ TEST_F(FileUpdateModelTest, TimeOutsidePackedRangeLeavesPickers) {
   view_.time = 0.5;
   Pick("C:\\docs\\old.txt");
   EXPECT_EQ(SelectedFile, "C:\\docs\\old.txt");
-  EXPECT_EQ(view_.calls, (std::vector<std::string>{"picked C:\\docs\\old.txt", "readonly 1"}));
+  EXPECT_EQ(view_.calls,
+            (std::vector<std::string>{"picked C:\\docs\\old.txt",
+                                      std::string("status ") + kDateNotShown, "readonly 1"}));
   EXPECT_EQ(view_.date, 40000);
   EXPECT_EQ(view_.time, 0.5);
+}
+
+// The pickers keep the previous file's date when the picked file's has no
+// packed form: "変更" must not write that date onto it.
+TEST_F(FileUpdateModelTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
+  const CivilDateTime shown{2023, 4, 5, 10, 15, 30};
+  for (const CivilDateTime& unshowable :
+       {CivilDateTime{1975, 6, 1, 12, 0, 0}, CivilDateTime{2110, 1, 1, 0, 0, 0},
+        CivilDateTime{1601, 1, 1, 0, 0, 0}}) {
+    SCOPED_TRACE(unshowable.year);
+    AddFile("C:\\docs\\a.txt", shown, kAttrArchive);
+    AddFile("C:\\docs\\b.txt", unshowable, kAttrArchive);
+    const uint64_t before = WriteTime("C:\\docs\\b.txt");
+    Pick("C:\\docs\\a.txt");
+    view_.calls.clear();
+    Pick("C:\\docs\\b.txt");
+    ASSERT_EQ(SelectedFile, "C:\\docs\\b.txt");
+    EXPECT_EQ(view_.calls,
+              (std::vector<std::string>{"picked C:\\docs\\b.txt",
+                                        std::string("status ") + kDateNotShown, "readonly 0"}));
+
+    // Only to tick the box: the time stays, the attribute is set.
+    view_.calls.clear();
+    os_.ClearLog();
+    view_.readOnly = true;
+    model_.Apply();
+    EXPECT_EQ(os_.Log(), std::vector<std::string>{"SetFileAttributes C:\\docs\\b.txt 1"});
+    EXPECT_EQ(WriteTime("C:\\docs\\b.txt"), before);
+    EXPECT_EQ(os_.Attributes("C:\\docs\\b.txt"), kAttrReadOnly);
+    EXPECT_EQ(view_.calls,
+              (std::vector<std::string>{std::string("status ") + kDateNotShown, "refresh"}));
+
+    // Once the user sets a picker, "変更" writes what the pickers show.
+    view_.calls.clear();
+    view_.readOnly = false;
+    SetPickers({2012, 12, 12, 12, 12, 12});
+    model_.PickerChanged();
+    EXPECT_EQ(view_.calls, std::vector<std::string>{"status   "});
+    model_.Apply();  // clears read-only first
+    model_.Apply();
+    EXPECT_EQ(WriteTime("C:\\docs\\b.txt"), UtcOf({2012, 12, 12, 12, 12, 12}));
+    EXPECT_EQ(WriteTime("C:\\docs\\a.txt"), UtcOf(shown));
+  }
 }
 
 TEST_F(FileUpdateModelTest, ChangeBeforeAnyPickDoesNothing) {

@@ -106,8 +106,27 @@ TEST_F(SettingsFileTest, TextFieldsWithoutNulAreReadToTheEndOfTheirArrayOnly) {
   EXPECT_EQ(LoadText(DeleteSettings.SavedFolder), std::string(256, 'x'));
 
   controls_.SettingsToControls();
-  EXPECT_EQ(controls_.otherExtension.Text(), "ABCDE");  // Edit5 holds five characters
+  // Edit5 shows the whole field; only typing stops at five characters.
+  EXPECT_EQ(controls_.otherExtension.Text(), "ABCDEFG");
   EXPECT_EQ(controls_.folder.Text(), std::string(256, 'x'));
+  SaveSettings(controls_);
+  EXPECT_EQ(os_.Content(kPath).substr(0x098, 7), "ABCDEFG") << "the extension changed on loading";
+}
+
+TEST_F(SettingsFileTest, LoadedExtensionsComeBackByteForByte) {
+  for (const std::string& field : {std::string("dat\0\xEE\xEE\xEE", 7), std::string("abcdef\0", 7),
+                                   std::string("\x8A\xBF\x8E\x9A\0\xEE\xEE", 7)}) {
+    SCOPED_TRACE(field);
+    std::string file = RecordWithReservedBytes();
+    file.replace(0x098, 7, field);
+    os_.SetContent(kPath, file);
+    SettingsControls controls;
+    LoadSettings(controls);
+    controls.SettingsToControls();
+    EXPECT_EQ(controls.otherExtension.Text(), field.substr(0, field.find('\0')));
+    SaveSettings(controls);
+    EXPECT_EQ(os_.Content(kPath).substr(0x098, 7), field);
+  }
 }
 
 TEST_F(SettingsFileTest, ShorterFolderLeavesTheOldTailAfterItsNul) {

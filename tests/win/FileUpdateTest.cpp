@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,6 +14,7 @@
 #include "tests/win/ShellTestSupport.h"
 #include "ui/model/FileUpdateDateTime.h"
 #include "ui/win/FileUpdate.h"
+#include "ui/win/ShellMenu.h"
 #include "ui/win/ShellNames.h"
 // After <windows.h>:
 #include <commctrl.h>
@@ -24,6 +27,8 @@ using test::PumpUntil;
 using test::RemoveTree;
 
 constexpr char kRejectedDriveText[] = "指示できないドライブです　 ";
+constexpr char kDateNotShown[] =
+    "日付・時間を表示できないファイルです。日付・時間は指示するまで変更しません。";
 
 std::string ClassOf(HWND hwnd) {
   char name[64] = {};
@@ -375,12 +380,29 @@ TEST_F(FileUpdateTest, ChangeClearsSystemBitAndSetsExactlyTheBox) {
 TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   const std::string folder = ShowFolder("nothing");
   const std::string kept = folder + "\\kept.txt";
+  MakeFile(kept);
+  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  List().Refresh();
+  Pick(kept);
+  ASSERT_EQ(SelectedFile, kept);
+  // A press on empty space selects nothing.
+  LVITEMA none{};
+  none.stateMask = LVIS_SELECTED;
+  SendMessageA(List().Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+               reinterpret_cast<LPARAM>(&none));
+  ASSERT_EQ(List().SelectedIndex(), -1);
+  Window().ShellListView1MouseDown();
+  EXPECT_EQ(SelectedFile, kept);
+  EXPECT_EQ(Window().PatsUp.Text(), kept);
+}
+
+TEST_F(FileUpdateTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
+  const std::string folder = ShowFolder("vanished");
+  const std::string kept = folder + "\\kept.txt";
   const std::string gone = folder + "\\gone.txt";
   MakeFile(kept);
   MakeFile(gone);
-  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
   SetLocalWriteTime(kept, {2010, 10, 10, 10, 10, 10});
-  SetLocalWriteTime(gone, {2011, 11, 11, 11, 11, 12});
   List().Refresh();
   Pick(kept);
   ASSERT_EQ(SelectedFile, kept);
@@ -390,32 +412,111 @@ TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   ASSERT_TRUE(DeleteFileA(gone.c_str()));
   List().SelectIndex(row);
   Window().ShellListView1MouseDown();
-  EXPECT_EQ(SelectedFile, kept);
-  EXPECT_EQ(Window().PatsUp.Text(), kept);
+  EXPECT_EQ(SelectedFile, gone);
+  EXPECT_EQ(Window().PatsUp.Text(), gone);
+  EXPECT_EQ(Window().StatusBar1.Text(), "ファイルが見つかりません。");
+  // The pickers were never loaded from it; "変更" changes nothing anywhere.
   EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
-  // A press on empty space selects nothing.
-  LVITEMA none{};
-  none.stateMask = LVIS_SELECTED;
-  SendMessageA(List().Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-               reinterpret_cast<LPARAM>(&none));
-  ASSERT_EQ(List().SelectedIndex(), -1);
-  Window().ShellListView1MouseDown();
-  EXPECT_EQ(SelectedFile, kept);
+  SetReadOnlyBox(true);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(kept)), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
+  EXPECT_FALSE(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
+  SetReadOnlyBox(false);
 }
 
-TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection) {
-  const std::string folder = ShowFolder("menu");
-  HWND tree = Window().ShellTreeView1.Handle();
-  const HTREEITEM selected = Window().ShellTreeView1.Selected();
-  const HTREEITEM other = TreeView_GetRoot(tree);
+TEST_F(FileUpdateTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
+  const std::string folder = ShowFolder("stale");
+  const std::string shown = folder + "\\shown.txt";
+  const std::string old = folder + "\\old.txt";
+  MakeFile(shown);
+  MakeFile(old);
+  SetLocalWriteTime(shown, {2021, 6, 15, 10, 15, 30});
+  SetLocalWriteTime(old, {1975, 6, 1, 12, 0, 0});  // before the packed form's years
+  List().Refresh();
+  Pick(shown);
+  Pick(old);
+  ASSERT_EQ(SelectedFile, old);
+  EXPECT_EQ(Window().StatusBar1.Text(), kDateNotShown);
+  EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
+
+  // Pressed only to tick the box: the other file's date is not written.
+  SetReadOnlyBox(true);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{1975, 6, 1, 12, 0, 0}));
+  EXPECT_TRUE(GetFileAttributesA(old.c_str()) & FILE_ATTRIBUTE_READONLY);
+  SetReadOnlyBox(false);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{1975, 6, 1, 12, 0, 0}));
+
+  // The user steps the year with the keyboard: now "変更" writes the pickers.
+  HWND picker = Window().DateTimePicker1.Handle();
+  SetFocus(picker);
   RECT r{};
-  TreeView_EnsureVisible(tree, other);
-  ASSERT_TRUE(TreeView_GetItemRect(tree, other, &r, TRUE));
+  GetClientRect(picker, &r);
+  const LPARAM year = MAKELPARAM(8, (r.top + r.bottom) / 2);
+  SendMessageA(picker, WM_LBUTTONDOWN, MK_LBUTTON, year);
+  SendMessageA(picker, WM_LBUTTONUP, 0, year);
+  SendMessageA(picker, WM_KEYDOWN, VK_UP, 0);
+  SendMessageA(picker, WM_KEYUP, VK_UP, 0);
+  ASSERT_EQ(Fields(Pickers()), (std::vector<int>{2022, 6, 15, 10, 15, 30}));
+  EXPECT_EQ(Window().StatusBar1.Text(), "  ");
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{2022, 6, 15, 10, 15, 30}));
+  EXPECT_EQ(Fields(LocalWriteTime(shown)), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
+}
+
+TEST_F(FileUpdateTest, NamesWithoutExactAnsiFormAreRefusedOnTheStatusLine) {
+  const std::string folder = ShowFolder("inexact");
+  const std::string kept = folder + "\\kept.txt";
+  MakeFile(kept);
+  const std::wstring wide = ToWide(folder);
+  // é has no form in code page 932.
+  HANDLE file = CreateFileW((wide + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  ASSERT_TRUE(CreateDirectoryW((wide + L"\\caf\u00e9").c_str(), nullptr));
+  List().Refresh();
+  Pick(kept);
+  int inexact = -1;
+  for (int row = 0; row < List().ItemCount(); ++row)
+    if (!List().ParsingNameOf(row).exact) inexact = row;
+  ASSERT_GE(inexact, 0);
+  List().SelectIndex(inexact);
+  Window().ShellListView1MouseDown();
+  EXPECT_EQ(Window().StatusBar1.Text(), "選択できないファイルです。");
+  EXPECT_EQ(SelectedFile, kept);
+  EXPECT_EQ(Window().PatsUp.Text(), kept);
+
+  // The folder of that name, in the tree: the list keeps its folder.
+  HWND tree = Window().ShellTreeView1.Handle();
+  const HTREEITEM parent = Window().ShellTreeView1.Reveal(folder);
+  ASSERT_NE(parent, nullptr);
+  TreeView_Expand(tree, parent, TVE_EXPAND);
+  HTREEITEM child = nullptr;
+  for (HTREEITEM c = TreeView_GetChild(tree, parent); c != nullptr;
+       c = TreeView_GetNextSibling(tree, c))
+    if (!Window().ShellTreeView1.PathOf(c).exact) child = c;
+  ASSERT_NE(child, nullptr);
+  Window().ShellTreeView1.Select(child);
+  EXPECT_EQ(Window().StatusBar1.Text(), "選択できないフォルダーです。");
+  EXPECT_EQ(List().Root(), folder);
+}
+
+// Right-clicks `item` and, once the shell's menu shows, hands its window to
+// `onMenu` on another thread (the menu runs its own loop on this one).
+// False when no menu showed.
+bool RightClickNode(ShellTree& shellTree, HTREEITEM item,
+                    const std::function<void(HWND menu)>& onMenu) {
+  HWND tree = shellTree.Handle();
+  RECT r{};
+  TreeView_EnsureVisible(tree, item);
+  if (!TreeView_GetItemRect(tree, item, &r, TRUE)) return false;
   POINT screen{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   const LPARAM at = MAKELPARAM(screen.x, screen.y);
   ClientToScreen(tree, &screen);
   SetCursorPos(screen.x, screen.y);
-  // Closes the menu once it shows.
   std::atomic<bool> menuSeen{false};
   std::thread closer([&] {
     const ULONGLONG deadline = GetTickCount64() + 10000;
@@ -423,7 +524,7 @@ TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection
       HWND menu = FindWindowA("#32768", nullptr);
       if (menu != nullptr && IsWindowVisible(menu)) {
         menuSeen = true;
-        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        onMenu(menu);
         return;
       }
       Sleep(5);  // polling the window list, bounded by the deadline
@@ -432,9 +533,75 @@ TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection
   PostMessageA(tree, WM_RBUTTONUP, 0, at);
   SendMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
   closer.join();
-  EXPECT_TRUE(menuSeen);
-  EXPECT_EQ(Window().ShellTreeView1.Selected(), selected);
-  EXPECT_EQ(List().Root(), folder);
+  return menuSeen;
+}
+
+void CloseMenu(HWND menu) { PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0); }
+
+TEST_F(FileUpdateTest, RightClickOnATreeNodeShowsTheShellMenuKeepingTheSelection) {
+  const std::string folder = ShowFolder("menu");
+  const HTREEITEM selected = Window().ShellTreeView1.Selected();
+  // The desktop's menu, then a folder's: the menu's messages reach the
+  // shell's own handler while it is up.
+  for (HTREEITEM item : {TreeView_GetRoot(Window().ShellTreeView1.Handle()), selected}) {
+    const unsigned before = ForwardedMenuMessages();
+    EXPECT_TRUE(RightClickNode(Window().ShellTreeView1, item, CloseMenu));
+    EXPECT_GT(ForwardedMenuMessages(), before);
+    EXPECT_EQ(Window().ShellTreeView1.Selected(), selected);
+    EXPECT_EQ(List().Root(), folder);
+  }
+}
+
+// The names of a node's sub-nodes, and whether each is expanded.
+std::vector<std::string> SubNodes(ShellTree& tree, HTREEITEM item) {
+  std::vector<std::string> names;
+  HWND hwnd = tree.Handle();
+  for (HTREEITEM c = TreeView_GetChild(hwnd, item); c != nullptr;
+       c = TreeView_GetNextSibling(hwnd, c)) {
+    const std::string path = tree.PathOf(c).text;
+    const bool expanded = (TreeView_GetItemState(hwnd, c, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    names.push_back(path.substr(path.find_last_of('\\') + 1) + (expanded ? " +" : ""));
+  }
+  return names;
+}
+
+TEST_F(FileUpdateTest, RenameThroughTheShellMenuReReadsTheFolder) {
+  const std::string folder = ShowFolder("menu-rename");
+  CreateDirectoryA((folder + "\\before").c_str(), nullptr);
+  ShellTree& tree = Window().ShellTreeView1;
+  const HTREEITEM parent = tree.Reveal(folder);
+  const HTREEITEM item = tree.Reveal(folder + "\\before");
+  ASSERT_NE(item, nullptr);
+  // Made since the tree read the folder: the command's re-read shows it.
+  CreateDirectoryA((folder + "\\made-outside").c_str(), nullptr);
+  // "名前の変更(&R)" edits the name in place.
+  ASSERT_TRUE(RightClickNode(tree, item, [](HWND menu) { PostMessageA(menu, WM_CHAR, 'r', 0); }));
+  HWND edit = TreeView_GetEditControl(tree.Handle());
+  ASSERT_NE(edit, nullptr) << "no label edit";
+  SetWindowTextW(edit, L"after");
+  TreeView_EndEditLabelNow(tree.Handle(), FALSE);
+  EXPECT_NE(GetFileAttributesA((folder + "\\after").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(SubNodes(tree, parent), (std::vector<std::string>{"after", "made-outside"}));
+}
+
+TEST_F(FileUpdateTest, ExpandingANodeAgainReReadsItKeepingWhatIsExpandedBelow) {
+  const std::string folder = ShowFolder("expand");
+  for (const char* name : {"\\a", "\\a\\inner", "\\b"})
+    CreateDirectoryA((folder + name).c_str(), nullptr);
+  ShellTree& tree = Window().ShellTreeView1;
+  ASSERT_NE(tree.Reveal(folder + "\\a\\inner"), nullptr);
+  const HTREEITEM item = tree.Selected();
+  ASSERT_EQ(tree.PathOf(item).text, folder);
+  EXPECT_EQ(SubNodes(tree, item), (std::vector<std::string>{"a +", "b"}));
+  CreateDirectoryA((folder + "\\c").c_str(), nullptr);
+  RemoveDirectoryA((folder + "\\b").c_str());
+  // Collapsed and expanded again with the keyboard, as a user would.
+  SetFocus(tree.Handle());
+  SendMessageA(tree.Handle(), WM_KEYDOWN, VK_LEFT, 0);
+  ASSERT_FALSE(TreeView_GetItemState(tree.Handle(), item, TVIS_EXPANDED) & TVIS_EXPANDED);
+  SendMessageA(tree.Handle(), WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(SubNodes(tree, item), (std::vector<std::string>{"a +", "c"}));
+  EXPECT_EQ(tree.Selected(), item);
 }
 
 TEST_F(FileUpdateTest, LabelEditRenamesTheFileOnDisk) {

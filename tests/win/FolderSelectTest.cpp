@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
@@ -405,28 +406,48 @@ TEST_F(FolderSelectTest, PathsLongerThan255BytesAreRefused) {
   EXPECT_EQ(Dialog().FolderSet, 1);
 }
 
-TEST(FolderSelectShowingTest, FirstShowingCentredOverMainWindowLaterOnesStay) {
-  InstallWin32Platform();
-  HWND main = CreateWindowExA(0, "STATIC", "main", WS_POPUP | WS_VISIBLE, 100, 100, 117, 66,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  TSelect_Folder dialog(main);
+// Shows the dialog modally and closes it at once.
+void ShowAndClose(TSelect_Folder& dialog) {
   PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(dialog.ShowModal(nullptr), IDCANCEL);
   EXPECT_EQ(dialog.FolderSet, 0);
+}
+
+TEST(FolderSelectShowingTest, FirstShowingCentredOverMainWindowLaterOnesStay) {
+  InstallWin32Platform();
+  // Where the launcher stands: centred, the dialog's top would be at -63.
+  HWND main = CreateWindowExA(0, "STATIC", "main", WS_POPUP | WS_VISIBLE, 461, 109, 117, 66,
+                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  TSelect_Folder dialog(main);
+  ShowAndClose(dialog);
   RECT r;
   GetWindowRect(dialog.Handle(), &r);
-  // 100 + (117 - 631) / 2 and 100 + (66 - 411) / 2, halves toward zero;
-  // left partly off the screen.
-  EXPECT_EQ(r.left, -157);
-  EXPECT_EQ(r.top, -72);
+  const RECT work = test::WorkAreaOf(dialog.Handle());
+  ASSERT_GE(work.right - work.left, 835) << "a screen too narrow for this test";
+  // Across, the centre fits (461 + (117 - 631) / 2); down, the dialog goes
+  // the least distance onto the work area: its title bar and buttons show.
+  EXPECT_EQ(r.left, 204);
+  EXPECT_EQ(r.top, std::max<LONG>(work.top, -63));
+  EXPECT_GE(r.top, work.top);
+  EXPECT_LE(r.bottom, work.bottom);
+  EXPECT_EQ(r.right - r.left, 631);
+  EXPECT_EQ(r.bottom - r.top, 411);
 
-  MoveWindow(dialog.Handle(), 30, 40, 631, 411, FALSE);
+  // Later showings keep the last position, even one partly off the screen.
+  MoveWindow(dialog.Handle(), -30, -40, 631, 411, FALSE);
   MoveWindow(main, 500, 500, 117, 66, FALSE);
-  PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
-  dialog.ShowModal(nullptr);
+  ShowAndClose(dialog);
   GetWindowRect(dialog.Handle(), &r);
-  EXPECT_EQ(r.left, 30);
-  EXPECT_EQ(r.top, 40);
+  EXPECT_EQ(r.left, -30);
+  EXPECT_EQ(r.top, -40);
+
+  // Where the centre fits, it stays exactly centred (halves toward zero).
+  MoveWindow(main, work.left + 300, work.top + 201, 117, 66, FALSE);
+  TSelect_Folder second(main);
+  ShowAndClose(second);
+  GetWindowRect(second.Handle(), &r);
+  EXPECT_EQ(r.left, work.left + 300 - 257);
+  EXPECT_EQ(r.top, work.top + 201 - 172);
 
   // A picture for a person to look at.
   dialog.Form::Show();

@@ -129,6 +129,13 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
   return ok;
 }
 
+RECT WorkAreaOf(HWND hwnd) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
+  return monitor.rcWork;
+}
+
 std::string TestExeFolder() {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);

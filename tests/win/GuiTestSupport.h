@@ -40,6 +40,10 @@ class MessageBoxAnswerer {
 // Saves the picture of `hwnd` (a visible top-level window) as a 24-bit BMP.
 bool SaveWindowBitmap(HWND hwnd, const std::string& path);
 
+// The work area (the screen less the task bar) of the monitor that shows
+// most of `hwnd`.
+RECT WorkAreaOf(HWND hwnd);
+
 // The folder of the test executable, with a trailing backslash.
 std::string TestExeFolder();
 

@@ -340,6 +340,17 @@ TEST_F(MainFormTest, ClicksAndTypingStoreTheirFieldsAtOnce) {
   SetFocus(Find("Edit5").Handle());
   for (char c : std::string("dat")) SendMessageA(Find("Edit5").Handle(), WM_CHAR, c, 0);
   EXPECT_STREQ(DeleteSettings.OtherExtension, "dat");
+  // A loaded extension shows whole, up to its field's seven characters:
+  // typing adds nothing to it, deleting shortens it.
+  window_->Model().controls.otherExtension.SetText("ABCDEFG");
+  HWND edit5 = Find("Edit5").Handle();
+  EXPECT_EQ(Find("Edit5").Text(), "ABCDEFG");
+  SendMessageA(edit5, EM_SETSEL, 7, 7);
+  SendMessageA(edit5, WM_CHAR, 'X', 0);
+  EXPECT_EQ(Find("Edit5").Text(), "ABCDEFG");
+  SendMessageA(edit5, WM_CHAR, VK_BACK, 0);
+  EXPECT_EQ(Find("Edit5").Text(), "ABCDEF");
+  EXPECT_STREQ(DeleteSettings.OtherExtension, "ABCDEF");
 
   // Option boxes.
   const struct {

@@ -3,6 +3,7 @@
 #include "common/commFunc.h"
 #include "platform/Platform.h"
 #include "ui/model/FileUpdateDateTime.h"
+#include "ui/model/FolderSelectModel.h"
 
 namespace purga {
 
@@ -19,6 +20,9 @@ bool MentionsFavorites(const std::string& path) {
     if (StartsCharacter(path, at)) return true;
   return false;
 }
+
+// What the status line shows when it has nothing to say.
+constexpr char kNoMessage[] = "  ";
 
 // A drive that cannot be told (0), does not exist (1) or is a network drive (4).
 bool RejectedDrive(uint32_t type) { return type == 0 || type == 1 || type == 4; }
@@ -45,13 +49,20 @@ bool HasReadOnlyBit(const std::string& path) {
 
 }  // namespace
 
-void FileUpdateModel::Create() { SelectedFile.clear(); }
+void FileUpdateModel::Create() {
+  SelectedFile.clear();
+  pickersLoaded_ = false;
+  notLoadedMessage_.clear();
+}
 
 void FileUpdateModel::TreeChanged(const std::string& path, bool exact) {
-  view_.SetStatus("  ");
+  view_.SetStatus(kNoMessage);
   if (MentionsFavorites(path)) return;
   // A name with no exact form cannot be listed: the list keeps its folder.
-  if (!exact) return;
+  if (!exact) {
+    view_.SetStatus(kFolderNotSelectable);
+    return;
+  }
   if (RejectedDrive(GetPathDriveType(path.substr(0, 2)))) {
     view_.SetStatus(kRejectedDrive);
     return;
@@ -63,38 +74,67 @@ void FileUpdateModel::TreeChanged(const std::string& path, bool exact) {
 void FileUpdateModel::ListMouseDown() {
   std::string path;
   bool exact = false, isFolder = false;
-  if (!view_.SelectedItem(path, exact, isFolder) || isFolder || !exact || path.empty()) return;
+  if (!view_.SelectedItem(path, exact, isFolder) || isFolder || path.empty()) return;
+  if (!exact) {
+    // Its path would name another file, or none: the earlier pick stays.
+    view_.SetStatus(kFileNotSelectable);
+    return;
+  }
+  SelectedFile = path;
+  view_.SetPickedFile(SelectedFile);
+  const bool hadMessage = !notLoadedMessage_.empty();
+  pickersLoaded_ = false;
+  notLoadedMessage_.clear();
 
-  // Read the directory entry first: a file that vanished since the list
-  // showed it leaves the pick, the panel and the controls as they were.
   Platform& os = Os();
   FindEntry entry;
   const FindHandle find = os.FindFirst(path, entry);
-  if (find == nullptr) return;
-  SelectedFile = path;
-  view_.SetPickedFile(SelectedFile);
+  if (find == nullptr) {
+    // Gone since the list showed it: the controls were never loaded from it.
+    notLoadedMessage_ = kFileNotFound;
+    view_.SetStatus(notLoadedMessage_);
+    return;
+  }
   SelectedReadOnly = static_cast<int32_t>(entry.attributes & kAttrReadOnly);
   // A time outside the packed range (before 1980, after 2107) cannot be
-  // shown by the pickers: they keep their values.
+  // shown by the pickers: they keep their values, which are not this file's.
   if (const auto packed = LocalPacked(entry.lastWriteTime)) {
     if (const auto value = UnpackDosDateTime(*packed)) {
       view_.SetDateValue(DatePart(*value));
       view_.SetTimeValue(TimePart(*value));
+      pickersLoaded_ = true;
     }
+  }
+  if (!pickersLoaded_) {
+    notLoadedMessage_ = kDateNotShown;
+    view_.SetStatus(notLoadedMessage_);
+  } else if (hadMessage) {
+    view_.SetStatus(kNoMessage);  // the earlier pick's message no longer holds
   }
   view_.SetReadOnlyChecked(SelectedReadOnly == 1);
   os.FindClose(find);
+}
+
+void FileUpdateModel::PickerChanged() {
+  pickersLoaded_ = true;
+  if (!notLoadedMessage_.empty()) {
+    notLoadedMessage_.clear();
+    view_.SetStatus(kNoMessage);
+  }
 }
 
 void FileUpdateModel::Apply() {
   if (SelectedFile.empty()) return;
   const uint32_t packed = PackDosDateTime(CombineDateTime(view_.DateValue(), view_.TimeValue()));
   Platform& os = Os();
+  // Pickers that do not show this file's time write nothing: the time stays,
+  // the attribute step still runs.
   // A read-only file, one in use without write sharing or on a read-only
-  // medium does not open: its time stays, the attribute step still runs.
-  // The read-only bit is looked at first as well, because some platforms
-  // (Wine running as root) open such a file for writing all the same.
-  const FileHandle file = HasReadOnlyBit(SelectedFile)
+  // medium does not open: its time stays as well. The read-only bit is
+  // looked at first, because some platforms (Wine running as root) open such
+  // a file for writing all the same.
+  if (!pickersLoaded_) view_.SetStatus(notLoadedMessage_);
+  const FileHandle file = !pickersLoaded_ || HasReadOnlyBit(SelectedFile)
                               ? nullptr
                               : os.OpenFile(SelectedFile, OpenMode::WriteExistingShared);
   if (file != nullptr) {

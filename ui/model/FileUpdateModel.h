@@ -35,8 +35,15 @@ class FileUpdateView {
   virtual void RefreshList() = 0;
 };
 
-// The message of a folder on a drive the editor does not list.
+// The status line's messages: a folder on a drive the editor does not list;
+// a file whose name has no exact form in the code page (such a name reaches
+// another file, or none); a picked file that is gone; a picked file whose
+// date the pickers cannot show (before 1980, after 2107, or no valid time).
 inline constexpr char kRejectedDrive[] = "指示できないドライブです　 ";
+inline constexpr char kFileNotSelectable[] = "選択できないファイルです。";
+inline constexpr char kFileNotFound[] = "ファイルが見つかりません。";
+inline constexpr char kDateNotShown[] =
+    "日付・時間を表示できないファイルです。日付・時間は指示するまで変更しません。";
 
 class FileUpdateModel {
  public:
@@ -48,11 +55,19 @@ class FileUpdateModel {
   void TreeChanged(const std::string& path, bool exact);
   // A mouse button went down in the list: pick its selected file.
   void ListMouseDown();
+  // The user changed the date or the time picker.
+  void PickerChanged();
   // "変更": write the pickers' date and time and the read-only box.
   void Apply();
 
  private:
   FileUpdateView& view_;
+  // The pickers show SelectedFile's date and time, or what the user set after
+  // picking it. Otherwise they still show an earlier file's, which "変更"
+  // must not write onto this one.
+  bool pickersLoaded_ = false;
+  // Why they are not: the status line's message, shown again at "変更".
+  std::string notLoadedMessage_;
 };
 
 }  // namespace purga

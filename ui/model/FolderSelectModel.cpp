@@ -8,7 +8,6 @@ namespace purga {
 namespace {
 
 constexpr char kWrongFolder[] = "フォルダーの指示が間違い";
-constexpr char kNotSelectable[] = "選択できないフォルダーです。";
 constexpr char kConfirmCaption[] = "確認";
 constexpr char kRootQuestion[] = "この選択で良いですか？";
 constexpr char kRootCaption[] = "ルートディレクトリーを選択しました。";
@@ -79,7 +78,7 @@ bool FolderSelectModel::Set(const FolderSelectPrompts& prompts) {
   // could only hold cut short, names another folder: never accept it.
   if (!pathExact_ || FolderPath.size() > kMaxFolderPathBytes ||
       !SelectableDrive(GetPathDriveType(FolderPath))) {
-    prompts.inform(kNotSelectable, kConfirmCaption);
+    prompts.inform(kFolderNotSelectable, kConfirmCaption);
     return false;
   }
   const std::string directory = EnterFolder(FolderPath + "\\*.*");

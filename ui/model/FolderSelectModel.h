@@ -9,6 +9,9 @@
 
 namespace purga {
 
+// A folder that cannot be chosen (the editor's status line says the same).
+inline constexpr char kFolderNotSelectable[] = "選択できないフォルダーです。";
+
 // The longest folder path the settings record can hold (its field keeps a
 // terminating NUL after it).
 inline constexpr size_t kMaxFolderPathBytes = 255;

@@ -303,7 +303,7 @@ void Edit::ShowModel() {
 
 void Edit::OnCommand(HWND /*from*/, int code) {
   if (code != EN_CHANGE) return;
-  model_.SetText(Text());
+  model_.Typed(Text());
   // The model may keep less than was typed (a byte limit); show what it kept.
   if (Text() != model_.Text()) ShowModel();
 }

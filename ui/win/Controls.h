@@ -142,7 +142,8 @@ class CheckBox : public Control {
   CheckBoxModel& model_;
 };
 
-// A single-line edit over an EditModel, limited to the model's length.
+// A single-line edit over an EditModel; typing is limited to the model's
+// length.
 class Edit : public Control {
  public:
   Edit(Form& form, HWND parent, const Bounds& bounds, EditModel& model,

@@ -65,7 +65,16 @@ double DateTimePicker::Value() const {
 
 void DateTimePicker::SetValue(double value) {
   SYSTEMTIME time = ToSystemTime(DecodeDateTime(value));
+  settingValue_ = true;
   SendMessageA(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+  settingValue_ = false;
+}
+
+bool DateTimePicker::OnNotify(NMHDR& header, LRESULT& result) {
+  if (header.hwndFrom != Handle() || header.code != DTN_DATETIMECHANGE) return false;
+  if (!settingValue_ && onUserChange) onUserChange();
+  result = 0;
+  return true;
 }
 
 // --- PushButton ---
@@ -97,7 +106,8 @@ TFileUp::TFileUp()
       Panel3(Add<Panel>(nullptr, Bounds{kAddressLabelWidth, 0, 600, kTopBarHeight},
                         PanelLook{Edge::Lowered, Align::Left, kWhite})),
       ShellTreeView1(Add<ShellTree>(nullptr, Bounds{0, kTopBarHeight, kTreeWidth, 300},
-                                    ShellTree::RightClick::ShellMenu)),
+                                    ShellTree::RightClick::ShellMenu,
+                                    ShellTree::Expanding::ReRead)),
       RightPane(Add<Panel>(nullptr, Bounds{kTreeWidth + kSplitterWidth, kTopBarHeight, 500, 300},
                            PanelLook{Edge::None})),
       Splitter1(Add<Splitter>(nullptr, Bounds{kTreeWidth, kTopBarHeight, kSplitterWidth, 300},
@@ -139,6 +149,8 @@ TFileUp::TFileUp()
   DateTimePicker1.SetValue(EncodeDateTime(kInitialDate));
   DateTimePicker2.SetValue(TimePart(EncodeDateTime(kInitialDate)));
   BitBtn1.onClick = [this] { BitBtn1Click(); };
+  DateTimePicker1.onUserChange = [this] { model_.PickerChanged(); };
+  DateTimePicker2.onUserChange = [this] { model_.PickerChanged(); };
   ShellListView1.onMouseDown = [this] { ShellListView1MouseDown(); };
   ShellTreeView1.onChange = [this](HTREEITEM node) { ShellTreeView1Change(node); };
   Splitter1.onMoved = [this] { LayoutPane(); };

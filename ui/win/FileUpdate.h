@@ -23,7 +23,17 @@ class DateTimePicker : public Control {
  public:
   DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style);
   double Value() const;
+  // Runs no onUserChange.
   void SetValue(double value);
+
+  // The user changed the value.
+  std::function<void()> onUserChange;
+
+ protected:
+  bool OnNotify(NMHDR& header, LRESULT& result) override;
+
+ private:
+  bool settingValue_ = false;
 };
 
 // A push button that takes the focus and is a tab stop.

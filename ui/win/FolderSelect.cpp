@@ -71,17 +71,13 @@ void TSelect_Folder::Layout(int clientWidth, int clientHeight) {
 }
 
 void TSelect_Folder::FormShow() {
-  if (!shownBefore_) {
-    shownBefore_ = true;
-    // Centred over the main window (halves truncated toward zero), even
-    // when that puts part of the dialog off the screen.
+  if (!ShownBefore()) {
+    // Centred over the main window; the form then keeps it on the work area.
     HWND over = mainWindow_ != nullptr ? mainWindow_ : GetWindow(Handle(), GW_OWNER);
-    RECT main{}, self{};
-    if (over != nullptr && GetWindowRect(over, &main) && GetWindowRect(Handle(), &self)) {
-      const int width = self.right - self.left, height = self.bottom - self.top;
-      const int left = main.left + ((main.right - main.left) - width) / 2;
-      const int top = main.top + ((main.bottom - main.top) - height) / 2;
-      SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ScreenRect main, self;
+    if (ScreenRectOf(over, main) && ScreenRectOf(Handle(), self)) {
+      const ScreenPoint at = CentredOver(main, self.Width(), self.Height());
+      SetWindowPos(Handle(), nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
   }
   Panel3.SetText(FolderSelectModel::StartShowing());

@@ -14,7 +14,6 @@ class TSelect_Folder : public Form, public FolderSelectModel {
  private:
   // Created first: the containers of the bar.
   HWND mainWindow_;
-  bool shownBefore_ = false;
   Panel& bar_;
   Panel& buttons_;
 

@@ -26,6 +26,13 @@ void InitControlsOnce() {
 
 }  // namespace
 
+bool ScreenRectOf(HWND hwnd, ScreenRect& rect) {
+  RECT r{};
+  if (hwnd == nullptr || !GetWindowRect(hwnd, &r)) return false;
+  rect = {r.left, r.top, r.right, r.bottom};
+  return true;
+}
+
 HFONT FormFont() {
   static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -33,7 +40,7 @@ HFONT FormFont() {
   return font;
 }
 
-Form::Form(const std::string& caption, const Bounds& outer, FormBorder border) {
+Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, FormSize size) {
   InitControlsOnce();
   HINSTANCE instance = GetModuleHandleA(nullptr);
   static const bool registered = [instance] {
@@ -50,8 +57,16 @@ Form::Form(const std::string& caption, const Bounds& outer, FormBorder border) {
   (void)registered;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (border == FormBorder::Sizeable) style |= WS_THICKFRAME;
-  CreateWindowExA(WS_EX_CONTROLPARENT, kFormClass, caption.c_str(), style, outer.left, outer.top,
-                  outer.width, outer.height, nullptr, nullptr, instance, this);
+  constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+  RECT outer{bounds.left, bounds.top, bounds.left + bounds.width, bounds.top + bounds.height};
+  if (size == FormSize::Client) {
+    // The client area keeps its place's top-left corner as the window's.
+    AdjustWindowRectEx(&outer, style, FALSE, kExStyle);
+    OffsetRect(&outer, bounds.left - outer.left, bounds.top - outer.top);
+  }
+  CreateWindowExA(kExStyle, kFormClass, caption.c_str(), style, outer.left, outer.top,
+                  outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance,
+                  this);
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
 }
 
@@ -163,6 +178,7 @@ int Form::ShowModal(HWND owner) {
   closing_ = false;
   modalResult_ = 0;
   RunReported(hwnd_, [this] { FormShow(); });
+  PlaceForFirstShowing();
   if (owner != nullptr) EnableWindow(owner, FALSE);
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
@@ -208,10 +224,25 @@ void Form::Close() {
 }
 
 void Form::Show() {
+  PlaceForFirstShowing();
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
 }
 
 void Form::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+
+void Form::PlaceForFirstShowing() {
+  if (shownBefore_) return;
+  shownBefore_ = true;
+  ScreenRect window;
+  if (!ScreenRectOf(hwnd_, window)) return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT& work = monitor.rcWork;
+  const ScreenPoint kept = KeptOnWorkArea(window, {work.left, work.top, work.right, work.bottom});
+  if (kept.x != window.left || kept.y != window.top)
+    SetWindowPos(hwnd_, nullptr, kept.x, kept.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace purga::win

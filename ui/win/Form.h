@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
+#include "ui/model/WindowPlacement.h"
 
 namespace purga::win {
 
@@ -26,6 +27,10 @@ struct Bounds {
   bool operator==(const Bounds&) const = default;
 };
 
+// A window's rectangle in screen coordinates, frame included; false when the
+// window has none.
+bool ScreenRectOf(HWND hwnd, ScreenRect& rect);
+
 // The forms' font: "ＭＳ Ｐゴシック", 12 pixels, Shift-JIS; created once.
 HFONT FormFont();
 
@@ -34,12 +39,21 @@ enum class FormBorder {
   Single,    // a fixed frame
 };
 
+// What a form's bounds give besides its position.
+enum class FormSize {
+  Outer,   // the window's outer size
+  Client,  // the size of its client area: the frame is added as the
+           // system's metrics draw it (a Windows 10 title bar and border are
+           // larger than the classic ones)
+};
+
 class Form {
  public:
-  // Creates the window hidden with `caption`, its outer size and position
-  // from `outer` (screen coordinates), a title bar with the system menu only
-  // (no minimise or maximise box) and the button-face background.
-  Form(const std::string& caption, const Bounds& outer, FormBorder border = FormBorder::Sizeable);
+  // Creates the window hidden with `caption`, its position (screen
+  // coordinates) and size from `bounds`, a title bar with the system menu
+  // only (no minimise or maximise box) and the button-face background.
+  Form(const std::string& caption, const Bounds& bounds, FormBorder border = FormBorder::Sizeable,
+       FormSize size = FormSize::Outer);
   virtual ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
@@ -90,6 +104,9 @@ class Form {
   virtual bool CloseQuery() { return true; }
   // Runs at the start of each ShowModal, before the form appears.
   virtual void FormShow() {}
+  // True once the form has been shown: later showings keep the position
+  // that the window last had.
+  bool ShownBefore() const { return shownBefore_; }
   // Client area resized (also once when the window is created is not
   // guaranteed: call your layout from the constructor).
   virtual void Resized(int /*clientWidth*/, int /*clientHeight*/) {}
@@ -108,6 +125,9 @@ class Form {
   void RegisterChild(HWND hwnd, Control* control);
   void UnregisterChild(HWND hwnd);
   int NextControlId() { return nextId_++; }
+  // Before the first showing: a form that would lie partly off the work area
+  // of its monitor is moved the least distance that brings it onto it.
+  void PlaceForFirstShowing();
 
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
@@ -119,6 +139,7 @@ class Form {
   std::vector<Child> children_;
   int nextId_ = 100;  // clear of IDOK and IDCANCEL
   bool modal_ = false;
+  bool shownBefore_ = false;
   bool closing_ = false;
   bool destroying_ = false;
   int modalResult_ = 0;

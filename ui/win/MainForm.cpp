@@ -94,7 +94,7 @@ T& Named(T& control, const char* name) {
 }  // namespace
 
 TMainCrt::TMainCrt()
-    : Form(kCaption, kOuter),
+    : Form(kCaption, kPlace, FormBorder::Sizeable, FormSize::Client),
       model_(MainCrtServices{
           [this](const std::string& text, const std::string& caption, MessageButtons buttons) {
             const UINT flags = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;

@@ -23,8 +23,10 @@ void OpenHelpFile(HWND owner);
 
 class TMainCrt : public Form, public RunWindow {
  public:
-  // Outer size and position of the window, screen coordinates.
-  static constexpr Bounds kOuter{215, 151, 742, 438};
+  // Position of the window (screen coordinates) and size of its client
+  // area; the outer size follows from the system's frame (742 x 438 with
+  // classic frames).
+  static constexpr Bounds kPlace{215, 151, 734, 411};
   static constexpr const char* kCaption = "Purgator　Ver. " PURGA_VERSION_TEXT;
 
   // Creates the window hidden and runs FormCreate (the settings are loaded

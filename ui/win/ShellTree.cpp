@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/win/ShellMenu.h"
+
 namespace purga::win {
 
 namespace {
@@ -31,8 +33,9 @@ Pidl ParentPidl(LPCITEMIDLIST absolute) {
 
 }  // namespace
 
-ShellTree::ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick rightClick)
-    : Control(form), rightClick_(rightClick), desktop_(DesktopFolder()) {
+ShellTree::ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick rightClick,
+                     Expanding expanding)
+    : Control(form), rightClick_(rightClick), expanding_(expanding), desktop_(DesktopFolder()) {
   // Lines and buttons, but none at the root: the desktop stands alone.
   HWND tree = CreateChild(parent, WC_TREEVIEWA, "",
                           TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_CLIPSIBLINGS,
@@ -322,7 +325,7 @@ bool ShellTree::EndRename(HTREEITEM item, HWND edit) {
   return false;  // the label is already set
 }
 
-void ShellTree::ShowShellMenu() {
+void ShellTree::ShowContextMenu() {
   const DWORD position = GetMessagePos();
   POINT screen{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
   TVHITTESTINFO hit{};
@@ -332,8 +335,9 @@ void ShellTree::ShowShellMenu() {
       SendMessageW(Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   const Node* node = NodeOf(item);
   if (node == nullptr || !(hit.flags & TVHT_ONITEM)) return;
+  const bool desktop = IsDesktopPidl(node->absolute.Get());
   ComPtr<IContextMenu> menu;
-  if (IsDesktopPidl(node->absolute.Get())) {
+  if (desktop) {
     desktop_->CreateViewObject(Handle(), IID_IContextMenu, menu.OutVoid());
   } else {
     LPCITEMIDLIST child = nullptr;
@@ -341,22 +345,18 @@ void ShellTree::ShowShellMenu() {
     if (parent)
       parent->GetUIObjectOf(Handle(), 1, &child, IID_IContextMenu, nullptr, menu.OutVoid());
   }
-  if (!menu) return;
-  HMENU popup = CreatePopupMenu();
-  constexpr UINT kFirst = 1;
-  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirst, 0x7FFF, CMF_NORMAL))) {
-    const int command = TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y,
-                                       0, Handle(), nullptr);
-    if (command >= static_cast<int>(kFirst)) {
-      CMINVOKECOMMANDINFO invoke{};
-      invoke.cbSize = sizeof invoke;
-      invoke.hwnd = Handle();
-      invoke.lpVerb = MAKEINTRESOURCEA(command - kFirst);
-      invoke.nShow = SW_SHOWNORMAL;
-      menu->InvokeCommand(&invoke);
-    }
-  }
-  DestroyMenu(popup);
+  // Renaming is done in place, as a label edit.
+  const auto ownVerb = [this, item](const std::string& verb) {
+    if (lstrcmpiA(verb.c_str(), "rename") != 0) return false;
+    SetFocus(Handle());
+    SendMessageW(Handle(), TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(item));
+    return true;
+  };
+  if (!ShowShellMenu(Handle(), menu.Get(), screen, ownVerb)) return;
+  // The command may have made, removed or renamed folders: the desktop's
+  // menu works in the desktop itself, a folder's in the folder that holds
+  // it. (A label edit re-reads when it ends.)
+  Refresh(desktop ? item : NextItem(Handle(), item, TVGN_PARENT));
 }
 
 bool ShellTree::OnNotify(NMHDR& header, LRESULT& result) {
@@ -366,7 +366,13 @@ bool ShellTree::OnNotify(NMHDR& header, LRESULT& result) {
     case TVN_ITEMEXPANDINGA:
     case TVN_ITEMEXPANDINGW: {
       const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
-      if ((change.action & TVE_EXPAND) != 0) LoadChildren(change.itemNew.hItem);
+      if ((change.action & TVE_EXPAND) != 0) {
+        const Node* node = NodeOf(change.itemNew.hItem);
+        if (expanding_ == Expanding::ReRead && node != nullptr && node->loaded)
+          Merge(change.itemNew.hItem);  // keeps what is expanded below it
+        else
+          LoadChildren(change.itemNew.hItem);
+      }
       result = FALSE;
       return true;
     }
@@ -398,7 +404,7 @@ bool ShellTree::OnNotify(NMHDR& header, LRESULT& result) {
       return true;
     }
     case NM_RCLICK:
-      if (rightClick_ == RightClick::ShellMenu) ShowShellMenu();
+      if (rightClick_ == RightClick::ShellMenu) ShowContextMenu();
       result = TRUE;  // no selection, no WM_CONTEXTMENU
       return true;
     default:

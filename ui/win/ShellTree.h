@@ -22,7 +22,14 @@ class ShellTree : public Control {
     ShellMenu,  // the shell's context menu of the node's folder, at the pointer
   };
 
-  ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick rightClick);
+  // What expanding a node that was read before does.
+  enum class Expanding {
+    KeepNodes,  // shows the sub-nodes as they were read
+    ReRead,     // reads its subfolders again, as Refresh does
+  };
+
+  ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick rightClick,
+            Expanding expanding = Expanding::KeepNodes);
   ~ShellTree() override;
 
   // Puts in the desktop as the one top node, expands it one level and
@@ -75,9 +82,10 @@ class ShellTree : public Control {
   void Merge(HTREEITEM item);
   bool BeginRename(HTREEITEM item);
   bool EndRename(HTREEITEM item, HWND edit);
-  void ShowShellMenu();
+  void ShowContextMenu();
 
   RightClick rightClick_;
+  Expanding expanding_;
   OleScope ole_;
   ComPtr<IShellFolder> desktop_;
   std::map<const Node*, std::unique_ptr<Node>> nodes_;
