@@ -4,6 +4,7 @@
 #include "common/commFunc.h"
 #include "engine/RunStart.h"
 #include "settings/SettingsFile.h"
+#include "ui/model/FolderSelectModel.h"
 
 namespace purga {
 
@@ -41,7 +42,7 @@ void MainCrtModel::ChooseFolder() {
   if (!chosen) return;
   // A path the record cannot hold whole would name another folder once cut.
   if (!controls.SetFolder(*chosen))
-    services_.messageBox(kFolderRefusedText, kConfirmCaption, MessageButtons::Ok);
+    services_.messageBox(kFolderNotSelectable, kConfirmCaption, MessageButtons::Ok);
 }
 
 void MainCrtModel::Start(RunWindow& window) {

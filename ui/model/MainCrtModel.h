@@ -20,7 +20,6 @@ inline constexpr const char* kNoFolderText = "削除パスの指示がありま�
 inline constexpr const char* kStartQuestionCaption = "　　　設定をもう一度確認";
 inline constexpr const char* kStartQuestionText =
     "＜＜　削除を開始しますか？　＞＞\r\r　　削除すると元に戻せません";
-inline constexpr const char* kFolderRefusedText = "選択できないフォルダーです。";
 inline constexpr const char* kHelpFileName = "Purga.chm";
 
 enum class MessageButtons { Ok, YesNo };
