@@ -25,6 +25,9 @@ size_t FindLastSeparator(std::string_view text, std::string_view separators);
 bool StartsCharacter(std::string_view text, size_t pos);
 // The name from its last "." to the end, dot included; empty without a dot.
 std::string FileExtension(std::string_view name);
+// `text` with the ASCII letters of its single-byte characters upper-cased; a
+// double-byte character stays whole even where its trail byte is a letter.
+std::string AsciiUpperCase(std::string_view text);
 
 // --- routines ---
 void SetPathAttributes(const std::string& path, int32_t attributes);
@@ -40,8 +43,11 @@ int64_t GetDriveFreeKB(const std::string& driveLetter);
 // The folder part of a path: up to its last "\" or ":", keeping a backslash
 // that follows a colon or another backslash.
 std::string FolderPart(std::string_view path);
-// The platform's drive-type code of the first two characters of the folder
-// part of `path`.
+// The first two characters of the folder part of `path`: a drive letter and
+// its colon, or the two backslashes of a network path. A double-byte
+// character is never split.
+std::string DrivePart(std::string_view path);
+// The platform's drive-type code of DrivePart(path).
 uint32_t GetPathDriveType(const std::string& path);
 void ProcessPendingMessages();
 
