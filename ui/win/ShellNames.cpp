@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace purga::win {
@@ -18,25 +19,26 @@ Pidl Pidl::Combine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
 
 Pidl Pidl::Clone(LPCITEMIDLIST pidl) { return Pidl(ILClone(pidl)); }
 
-AnsiName ToAnsiExact(std::wstring_view wide) {
-  AnsiName name;
-  if (wide.empty()) return name;
+namespace {
+
+std::optional<std::string> ToAnsiNoBestFit(std::wstring_view wide, bool& usedDefault) {
   const int wideLength = static_cast<int>(wide.size());
-  BOOL usedDefault = FALSE;
+  BOOL defaulted = FALSE;
   const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
-                                         nullptr, 0, nullptr, &usedDefault);
-  if (length <= 0) {
-    name.exact = false;
-    return name;
-  }
-  name.text.resize(static_cast<size_t>(length));
-  usedDefault = FALSE;
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, name.text.data(),
-                      length, nullptr, &usedDefault);
-  // The way back must give the very same characters: that also catches a
-  // best-fit mapping that the flag did not prevent.
-  name.exact = !usedDefault && ToWide(name.text) == wide;
-  return name;
+                                         nullptr, 0, nullptr, &defaulted);
+  if (length <= 0) return std::nullopt;
+  std::string text(static_cast<size_t>(length), '\0');
+  defaulted = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, text.data(), length,
+                      nullptr, &defaulted);
+  usedDefault = defaulted != FALSE;
+  return text;
+}
+
+}  // namespace
+
+AnsiName ToAnsiExact(std::wstring_view wide) {
+  return purga::ToAnsiExact({ToAnsiNoBestFit, ToWide}, wide);
 }
 
 std::wstring ToWide(std::string_view ansi) {
