@@ -67,7 +67,7 @@ std::vector<Seed> SettingsSeeds() {
 std::vector<Seed> NameSeeds() {
   return {
       {"plain.name", "C:\\Temp\\Page.Html"},
-      // ソ表能 end in 0x5C; ャ (83 61) and ア (83 41) carry letters.
+      // ソ表能 end in 0x5C; ヂ (83 61) and ア (83 41) carry letters.
       {"trail-backslashes.name", "C:\\\x83\x5c\\\x95\x5c\x94\x5c.txt"},
       {"trail-letters.name", "\x83\x61\x83\x41.\x83\x61z"},
       {"full-width-letters.name", "\x82\x81\x82\x94.\x83\xbf\x84\x70"},
