@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native (ASan+UBSan, then ThreadSanitizer), the
-# bounded fuzz run, the Windows build's tests under Wine on a virtual display,
+# bounded fuzz runs, the Windows build's tests under Wine on a virtual display,
 # and the 32-bit release build (compiled only: this machine runs 64-bit Wine).
 # Every stage runs even when an earlier one fails; the exit status is 1 when
 # any failed.
