@@ -8,18 +8,21 @@ namespace purga {
 
 namespace {
 
+// The end of the character that starts at `pos`: a lead byte and its trail
+// byte go together; a lead byte at the very end stands alone.
+size_t CharacterEnd(Platform& os, std::string_view text, size_t pos) {
+  return os.IsLeadByte(static_cast<uint8_t>(text[pos])) && pos + 1 < text.size() ? pos + 2
+                                                                                 : pos + 1;
+}
+
 // Walks `text` character by character and calls `visit(pos)` at the start of
-// every single-byte character (lead bytes and their trail bytes are skipped
-// together). A lead byte at the very end stands alone.
+// every single-byte character.
 template <typename Visit>
 void ForEachSingleByte(std::string_view text, Visit visit) {
   Platform& os = Os();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (os.IsLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) {
-      ++i;
-      continue;
-    }
-    visit(i);
+  for (size_t i = 0, end; i < text.size(); i = end) {
+    end = CharacterEnd(os, text, i);
+    if (end == i + 1) visit(i);
   }
 }
 
@@ -35,14 +38,17 @@ size_t FindLastSeparator(std::string_view text, std::string_view separators) {
 
 bool StartsCharacter(std::string_view text, size_t pos) {
   Platform& os = Os();
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size() && i <= pos; i = CharacterEnd(os, text, i))
     if (i == pos) return true;
-    if (os.IsLeadByte(static_cast<uint8_t>(text[i]))) {
-      ++i;
-      if (i == pos) return false;
-    }
-  }
   return false;
+}
+
+std::string AsciiUpperCase(std::string_view text) {
+  std::string upper(text);
+  ForEachSingleByte(text, [&](size_t i) {
+    if (upper[i] >= 'a' && upper[i] <= 'z') upper[i] = static_cast<char>(upper[i] - 'a' + 'A');
+  });
+  return upper;
 }
 
 std::string FileExtension(std::string_view name) {
@@ -112,9 +118,16 @@ std::string FolderPart(std::string_view path) {
   return std::string(path.substr(0, cut + 1));
 }
 
-uint32_t GetPathDriveType(const std::string& path) {
-  return Os().GetDriveType(FolderPart(path).substr(0, 2));
+std::string DrivePart(std::string_view path) {
+  const std::string folder = FolderPart(path);
+  Platform& os = Os();
+  size_t end = 0;
+  for (int characters = 0; characters < 2 && end < folder.size(); ++characters)
+    end = CharacterEnd(os, folder, end);
+  return folder.substr(0, end);
 }
+
+uint32_t GetPathDriveType(const std::string& path) { return Os().GetDriveType(DrivePart(path)); }
 
 void ProcessPendingMessages() { Os().ProcessPendingMessages(); }
 

@@ -27,6 +27,9 @@ bool StartsCharacter(std::string_view text, size_t pos);
 std::string FileExtension(std::string_view name);
 // `path` without the backslashes at its end (a trail byte 0x5C stays).
 std::string_view WithoutTrailingBackslashes(std::string_view path);
+// `text` with the ASCII letters of its single-byte characters upper-cased; a
+// double-byte character stays whole even where its trail byte is a letter.
+std::string AsciiUpperCase(std::string_view text);
 
 // --- routines ---
 void SetPathAttributes(const std::string& path, int32_t attributes);
@@ -42,8 +45,11 @@ int64_t GetDriveFreeKB(const std::string& driveLetter);
 // The folder part of a path: up to its last "\" or ":", keeping a backslash
 // that follows a colon or another backslash.
 std::string FolderPart(std::string_view path);
-// The platform's drive-type code of the first two characters of the folder
-// part of `path`.
+// The first two characters of the folder part of `path`: a drive letter and
+// its colon, or the two backslashes of a network path. A double-byte
+// character is never split.
+std::string DrivePart(std::string_view path);
+// The platform's drive-type code of DrivePart(path).
 uint32_t GetPathDriveType(const std::string& path);
 void ProcessPendingMessages();
 

@@ -19,6 +19,9 @@ std::atomic<int32_t> TFileDelte::alive_{0};
 bool NameIsFaithful(const std::string& name) {
   if (name.empty()) return false;
   if (name.back() == '.' || name.back() == ' ') return false;
+  // Half a character (a lead byte at the end) can only name something else.
+  if (Os().IsLeadByte(static_cast<uint8_t>(name.back())) && StartsCharacter(name, name.size() - 1))
+    return false;
   return FindLastSeparator(name, "\\/:*?<>\"|") == std::string::npos;
 }
 

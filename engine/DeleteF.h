@@ -92,8 +92,9 @@ inline bool IsPlainFolder(uint32_t word) {
 // True when the platform's ANSI name of a directory entry can be handed back
 // to it and still mean that entry. A name holding "?" (a character the code
 // page lacks), a wildcard, a single-byte "\", "/" or ":" (for instance a
-// character mapped to 0x5C such as the yen sign), or ending in "." or " "
-// (which the platform strips from a path) would name something else.
+// character mapped to 0x5C such as the yen sign), ending in "." or " "
+// (which the platform strips from a path) or in a lone lead byte would name
+// something else.
 bool NameIsFaithful(const std::string& name);
 // The same for a listed entry, whose listing may also know that its name came
 // out as a look-alike.

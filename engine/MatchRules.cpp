@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/Hensu.h"
+#include "common/commFunc.h"
 
 namespace purga {
 
@@ -15,12 +16,6 @@ namespace {
 bool Occurs(std::string_view needle, std::string_view haystack) {
   if (needle.empty() || haystack.empty()) return false;
   return haystack.find(needle) != std::string_view::npos;
-}
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
 }
 
 constexpr int kReversedCategory = 13;  // "*.~": the list occurs in the extension
@@ -42,7 +37,10 @@ int32_t CheckSizeRule(int32_t thresholdKB, int32_t sizeKB) {
 
 int32_t MatchFile(std::string_view extension, int32_t sizeKB) {
   const std::string_view e = extension.empty() ? extension : extension.substr(1);
-  const std::string other = AsciiUpper(LoadText(DeleteSettings.OtherExtension));
+  // Upper-cased by ASCII letters only, but never inside a double-byte
+  // character: a trail byte turned into another letter would make the rule
+  // select files of another extension.
+  const std::string other = AsciiUpperCase(LoadText(DeleteSettings.OtherExtension));
   for (int i = 0; i < kRuleCount; ++i) {
     const CategoryRule& rule = DeleteSettings.Rules[i];
     if (!FlagSet(rule.Enabled)) continue;

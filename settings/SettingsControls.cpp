@@ -103,13 +103,20 @@ void SettingsControls::SettingsToControls() {
   for (Option which : {kEmptyFolders, kSmaller, kConfirmStart})
     OptionBoxOf(which).SetChecked(LoadFlag(record_.*options[which].flag) != 0);
   ApplyEnabledStates();
-  folder.SetText(LoadText(record_.SavedFolder));
+  // A folder that fills its field without a NUL is refused as SetFolder
+  // refuses it: cut to the field it would name another folder.
+  const std::string saved = LoadText(record_.SavedFolder);
+  folder.SetText(FolderFits(saved) ? saved : std::string());
   for (Option which : {kReadOnly, kRecentDocs, kWinTemp, kBrowserCache})
     OptionBoxOf(which).SetChecked(LoadFlag(record_.*options[which].flag) != 0);
 }
 
+bool SettingsControls::FolderFits(const std::string& path) const {
+  return path.size() < sizeof record_.SavedFolder;
+}
+
 bool SettingsControls::SetFolder(const std::string& path) {
-  if (path.size() >= sizeof record_.SavedFolder) return false;
+  if (!FolderFits(path)) return false;
   folder.SetText(path);
   StoreText(record_.SavedFolder, path);
   return true;

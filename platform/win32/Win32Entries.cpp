@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/win32/CodePage.h"
 #include "platform/win32/FileTimes.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
@@ -14,26 +15,12 @@ namespace {
 
 uint64_t FromLarge(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }
 
-// A wide text in the code page, converted as the ANSI calls convert names (a
-// look-alike or "?" for a character the code page lacks). `exact` tells
-// whether converting back gives the same text.
-std::string ToAnsi(const wchar_t* text, int length, bool& exact) {
-  exact = false;
-  if (length == 0) {
-    exact = true;
-    return {};
-  }
-  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string ansi(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text, length, ansi.data(), bytes, nullptr, nullptr);
-  const int back =
-      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, nullptr, 0);
-  if (back == length) {
-    std::wstring wide(static_cast<size_t>(back), L'\0');
-    ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), bytes, wide.data(), back);
-    exact = wide.compare(0, wide.size(), text, static_cast<size_t>(length)) == 0;
-  }
+// A wide text in the code page, converted as the ANSI calls convert names.
+// `exact` tells whether it converts back to the same text: false when a
+// character came out as "?" or as a look-alike.
+std::string ToAnsi(std::wstring_view wide, bool& exact) {
+  std::string ansi = purga::ToAnsi(wide);
+  exact = ToWide(ansi) == wide;
   return ansi;
 }
 
@@ -73,7 +60,7 @@ bool TakeRecord(Listing& listing, FindEntry& entry) {
   if (listing.atEnd && !ReadRecords(listing, false)) return false;
   const auto* record =
       reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing.records + listing.next);
-  entry.name = ToAnsi(record->FileName, static_cast<int>(record->FileNameLength / sizeof(WCHAR)),
+  entry.name = ToAnsi(std::wstring_view(record->FileName, record->FileNameLength / sizeof(WCHAR)),
                       entry.exact);
   entry.attributes = record->FileAttributes;
   entry.size = FromLarge(record->EndOfFile);
@@ -152,7 +139,7 @@ bool Win32Platform::GetEntryFinalPath(EntryHandle entry, std::string& path) {
     wide.resize(length + 1);  // the size needed, NUL included
   }
   bool exact = false;
-  path = ToAnsi(wide.data(), static_cast<int>(length), exact);
+  path = ToAnsi(std::wstring_view(wide.data(), length), exact);
   return exact;
 }
 

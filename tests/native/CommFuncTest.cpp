@@ -93,6 +93,9 @@ TEST(FolderPartTest, CutsAtTheLastSeparatorThatIsNotATrailByte) {
       {"C:\\" SO HYO "\\" NO ".txt", "C:\\" SO HYO, "C:"},
       {HYO, "", ""},
       {SO "\\" NO, SO, SO},
+      // Two characters, never one and a half.
+      {"a" SO "\\x", "a" SO, "a" SO},
+      {"\\x", "\\", "\\"},
   };
   for (const auto& c : cases) {
     test::FakePlatform os;

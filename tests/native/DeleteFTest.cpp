@@ -721,6 +721,8 @@ TEST(NameIsFaithfulTest, RejectsNamesThePlatformWouldReadDifferently) {
       {"", false},     {"q?.htm", false}, {"\\x", false}, {"a/b", false},     {"c:d", false},
       {"a*", false},   {"a<b", false},    {"a>b", false}, {"a\"b", false},    {"a|b", false},
       {"dot.", false}, {"blank ", false}, {"ソ?", false},
+      // Half a character at the end: the lead byte of ア (83 41) alone.
+      {"x.t\x83", false}, {"\x83", false}, {"\x83\x41\x83", false}, {"\x83\x41", true},
   };
   for (const auto& c : cases) EXPECT_EQ(NameIsFaithful(c.name), c.faithful) << c.name;
 }

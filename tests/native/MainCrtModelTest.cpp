@@ -9,6 +9,7 @@
 #include "engine/DeleteF.h"
 #include "settings/SettingsFile.h"
 #include "tests/fake/FakePlatform.h"
+#include "tests/support/SettingsBytes.h"
 #include "ui/model/ErrorText.h"
 #include "ui/model/MainCrtModel.h"
 
@@ -361,19 +362,30 @@ TEST_F(MainCrtModelTest, StartDuringARunOnlySaves) {
 }
 
 TEST_F(MainCrtModelTest, StartWithoutAFolderSavesThenSaysSo) {
-  MainCrtModel model(Services());
-  model.FormCreate();
-  os_.AddFile("C:\\users\\user\\Temp\\old.tmp");
-  RecordingWindow window;
-  model.Start(window);
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, "削除パスの指示がありません！ ");
-  EXPECT_EQ(messages_[0].caption, "確認");
-  EXPECT_EQ(messages_[0].buttons, MessageButtons::Ok);
-  EXPECT_TRUE(messages_[0].savedBefore);
-  EXPECT_EQ(RunGuard.load(), 0);
-  EXPECT_TRUE(os_.Exists("C:\\users\\user\\Temp\\old.tmp"));  // no clean-up ran
-  EXPECT_EQ(window.CaptionCount(), 0u);
+  // An empty settings file; one whose folder fills its 256 bytes without a NUL
+  // (it would name another folder): neither gives a target.
+  std::string overlong = test::ExpectedDefaultRecord();
+  overlong.replace(0x0A2, 256, "C:\\" + std::string(253, 'x'));
+  for (const std::string& file : {std::string(), overlong}) {
+    SCOPED_TRACE(file.size());
+    SetUp();
+    os_.SetContent(kSettingsPath, file);
+    messages_.clear();
+    MainCrtModel model(Services());
+    model.FormCreate();
+    os_.AddFile("C:\\users\\user\\Temp\\old.tmp");
+    RecordingWindow window;
+    model.Start(window);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "削除パスの指示がありません！ ");
+    EXPECT_EQ(messages_[0].caption, "確認");
+    EXPECT_EQ(messages_[0].buttons, MessageButtons::Ok);
+    EXPECT_TRUE(messages_[0].savedBefore);
+    EXPECT_EQ(TargetFolder, "");
+    EXPECT_EQ(RunGuard.load(), 0);
+    EXPECT_TRUE(os_.Exists("C:\\users\\user\\Temp\\old.tmp"));  // no clean-up ran
+    EXPECT_EQ(window.CaptionCount(), 0u);
+  }
 }
 
 TEST_F(MainCrtModelTest, AnsweringNoStartsNothingButTheSettingsAreSaved) {

@@ -107,6 +107,24 @@ TEST_F(MatchRulesTest, OtherExtensionIsUpperCasedByAsciiOnly) {
   EXPECT_EQ(Match("x.fgh"), 0);
 }
 
+TEST_F(MatchRulesTest, OtherExtensionKeepsItsDoubleByteCharacters) {
+  // ッ is 83 62 and ィ 83 42: upper-casing the trail byte 'b' would make a
+  // rule typed for ッ select ィ files.
+  Enable(kOtherRule);
+  std::strcpy(DeleteSettings.OtherExtension, "\x83\x62z");
+  const struct {
+    const char* name;
+    int32_t expected;
+  } cases[] = {
+      {"x.\x83\x62z", 1},
+      {"x.\x83\x62Z", 1},
+      {"x.\x83\x62", 1},
+      {"x.\x83\x42z", 0},
+      {"x.\x83\x42", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Match(c.name), c.expected) << c.name;
+}
+
 TEST_F(MatchRulesTest, EarlierCategoriesDecideBeforeTheOtherExtension) {
   // Every fixed category enabled with a size test no file passes: where one
   // of them holds the extension, it decides and the file stays.

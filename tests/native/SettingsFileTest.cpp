@@ -108,9 +108,12 @@ TEST_F(SettingsFileTest, TextFieldsWithoutNulAreReadToTheEndOfTheirArrayOnly) {
   controls_.SettingsToControls();
   // Edit5 shows the whole field; only typing stops at five characters.
   EXPECT_EQ(controls_.otherExtension.Text(), "ABCDEFG");
-  EXPECT_EQ(controls_.folder.Text(), std::string(256, 'x'));
+  // A folder that does not fit with its NUL is refused, as a chosen one is:
+  // the panel stays empty and the save stores an empty folder.
+  EXPECT_EQ(controls_.folder.Text(), "");
   SaveSettings(controls_);
   EXPECT_EQ(os_.Content(kPath).substr(0x098, 7), "ABCDEFG") << "the extension changed on loading";
+  EXPECT_EQ(os_.Content(kPath).substr(0x0A2, 256), '\0' + std::string(255, 'x'));
 }
 
 TEST_F(SettingsFileTest, LoadedExtensionsComeBackByteForByte) {

@@ -32,7 +32,7 @@ inline constexpr UpperCaseCase kUpperCaseCases[] = {
     {"", ""},
     // ソ表能: trail bytes 0x5C stay.
     {"\x83\x5c\x95\x5c\x94\x5c.txt", "\x83\x5c\x95\x5c\x94\x5c.TXT"},
-    // ャ (83 61) and ア (83 41) carry an ASCII letter as trail byte.
+    // ヂ (83 61) and ア (83 41) carry an ASCII letter as trail byte.
     {"\x83\x61\x83\x41.a", "\x83\x61\x83\x41.A"},
     // Full-width letters are letters too: ａｔｚ -> ＡＴＺ.
     {"\x82\x81\x82\x94\x82\x9a.x", "\x82\x60\x82\x73\x82\x79.X"},

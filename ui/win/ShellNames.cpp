@@ -3,7 +3,10 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
+
+#include "platform/win32/CodePage.h"
 
 namespace purga::win {
 
@@ -19,33 +22,7 @@ Pidl Pidl::Combine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
 Pidl Pidl::Clone(LPCITEMIDLIST pidl) { return Pidl(ILClone(pidl)); }
 
 AnsiName ToAnsiExact(std::wstring_view wide) {
-  AnsiName name;
-  if (wide.empty()) return name;
-  const int wideLength = static_cast<int>(wide.size());
-  BOOL usedDefault = FALSE;
-  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
-                                         nullptr, 0, nullptr, &usedDefault);
-  if (length <= 0) {
-    name.exact = false;
-    return name;
-  }
-  name.text.resize(static_cast<size_t>(length));
-  usedDefault = FALSE;
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, name.text.data(),
-                      length, nullptr, &usedDefault);
-  // The way back must give the very same characters: that also catches a
-  // best-fit mapping that the flag did not prevent.
-  name.exact = !usedDefault && ToWide(name.text) == wide;
-  return name;
-}
-
-std::wstring ToWide(std::string_view ansi) {
-  if (ansi.empty()) return {};
-  const int ansiLength = static_cast<int>(ansi.size());
-  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), ansiLength, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(length, 0)), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), ansiLength, wide.data(), length);
-  return wide;
+  return purga::ToAnsiExact({ToAnsiNoBestFit, ToWide}, wide);
 }
 
 ComPtr<IShellFolder> DesktopFolder() {

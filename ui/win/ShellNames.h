@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/AnsiName.h"
+#include "platform/win32/CodePage.h"
 #include "platform/win32/Win32Api.h"
 // After <windows.h>:
 #include <commctrl.h>
@@ -111,19 +113,12 @@ class OleScope {
   bool ok_;
 };
 
-// A shell name in the program's code page. `exact` is false when some
-// character has no form there: the text then names another item, or none,
-// and must not be used to reach the item.
-struct AnsiName {
-  std::string text;
-  bool exact = true;
-};
-
-// Converts without best-fit mapping: a character that would need it (one
-// outside the code page, or one that best-fit would turn into a backslash,
-// such as the yen sign U+00A5) makes the result inexact.
+// A shell name in the program's code page (see AnsiName), converted without
+// best-fit mapping: a character that would need it (one outside the code
+// page, or one that best-fit would turn into a backslash, such as the yen
+// sign U+00A5) makes the result inexact.
 AnsiName ToAnsiExact(std::wstring_view wide);
-std::wstring ToWide(std::string_view ansi);
+using purga::ToWide;
 
 ComPtr<IShellFolder> DesktopFolder();
 // The desktop's item ID list (empty).
