@@ -164,80 +164,67 @@ TEST(UiCallWinTest, WhileCallsKeepComingTheWindowsArePaintedAndTheirMessagesHand
   EXPECT_GT(window.paintsWhileServing.load(), 0);
 }
 
-TEST(UiCallWinTest, CallsAreServedInsideAMessageBoxsLoop) {
-  UiCall ui;
-  constexpr int kCalls = 300;
-  std::vector<int> ran;  // user-interface thread only
-  std::atomic<int> outsideTheBox{0};
-  std::atomic<HWND> box{nullptr};
-  std::thread worker([&] {
-    ASSERT_TRUE(WaitFor([&] {
-      box.store(::FindWindowA("#32770", "UiCall box"));
-      return box.load() != nullptr && ::IsWindowVisible(box.load());
-    }));
-    for (int i = 0; i < kCalls; ++i)
-      ui.Run([&] {
-        if (!::IsWindowVisible(box.load())) outsideTheBox.fetch_add(1);
-        ran.push_back(i);
-      });
-    ::PostMessageA(box.load(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  });
-  // Nothing but the box's own loop runs on this thread until it is closed.
-  ::MessageBoxA(nullptr, "the calls run in here", "UiCall box", MB_OK);
-  worker.join();
-  ASSERT_EQ(ran.size(), static_cast<size_t>(kCalls));
-  for (int i = 0; i < kCalls; ++i) EXPECT_EQ(ran[i], i);
-  EXPECT_EQ(outsideTheBox.load(), 0);
-}
-
-TEST(UiCallWinTest, CallsAreServedInsideAMenusLoop) {
+TEST(UiCallWinTest, CallsAreServedInsideModalLoops) {
   UiCall ui;
   CountingWindow window;
-  constexpr int kCalls = 300;
-  std::atomic<int> ran{0}, outsideTheMenu{0};
-  std::atomic<HWND> menuWindow{nullptr};
-  std::thread worker([&] {
-    ASSERT_TRUE(WaitFor([&] {
-      menuWindow.store(::FindWindowA("#32768", nullptr));
-      return menuWindow.load() != nullptr && ::IsWindowVisible(menuWindow.load());
-    }));
-    for (int i = 0; i < kCalls; ++i)
-      ui.Run([&] {
-        if (!::IsWindowVisible(menuWindow.load())) outsideTheMenu.fetch_add(1);
-        ran.fetch_add(1);
-      });
-    ui.Run([] { ::EndMenu(); });
-  });
   HMENU menu = ::CreatePopupMenu();
   ::AppendMenuA(menu, MF_STRING, 1, "item");
-  ::SetForegroundWindow(window.handle);
-  ::TrackPopupMenu(menu, TPM_RETURNCMD, 60, 60, 0, window.handle, nullptr);
-  ::DestroyMenu(menu);
-  worker.join();
-  EXPECT_EQ(ran.load(), kCalls);
-  EXPECT_EQ(outsideTheMenu.load(), 0);
-}
-
-TEST(UiCallWinTest, CallsAreServedWhileAWindowIsMovedFromTheKeyboard) {
-  UiCall ui;
-  CountingWindow window;
+  std::atomic<HWND> found{nullptr};
+  const auto shown = [&](const char* className, const char* caption) {
+    found.store(::FindWindowA(className, caption));
+    return found.load() != nullptr && ::IsWindowVisible(found.load());
+  };
+  // How this thread enters the loop, how anyone sees that it is in it, and
+  // how the worker ends it once its calls are done.
+  const struct {
+    const char* name;
+    std::function<void()> enter;
+    std::function<bool()> inLoop;
+    std::function<void()> leave;
+  } loops[] = {
+      {"message box", [] { ::MessageBoxA(nullptr, "the calls run in here", "UiCall box", MB_OK); },
+       [&] { return shown("#32770", "UiCall box"); },
+       [&] { ::PostMessageA(found.load(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }},
+      {"menu",
+       [&] {
+         ::SetForegroundWindow(window.handle);
+         ::TrackPopupMenu(menu, TPM_RETURNCMD, 60, 60, 0, window.handle, nullptr);
+       },
+       [&] { return shown("#32768", nullptr); }, [&] { ui.Run([] { ::EndMenu(); }); }},
+      // Return ends a keyboard move where it is.
+      {"keyboard move",
+       [&] {
+         ::SetForegroundWindow(window.handle);
+         ::SendMessageA(window.handle, WM_SYSCOMMAND, SC_MOVE, 0);
+       },
+       [&] { return window.inMoveLoop.load(); },
+       [&] { ::PostMessageA(window.handle, WM_KEYDOWN, VK_RETURN, 0); }},
+  };
   constexpr int kCalls = 300;
-  std::atomic<int> ran{0}, outsideTheMove{0};
-  std::thread worker([&] {
-    ASSERT_TRUE(WaitFor([&] { return window.inMoveLoop.load(); }));
-    for (int i = 0; i < kCalls; ++i)
-      ui.Run([&] {
-        if (!window.inMoveLoop.load()) outsideTheMove.fetch_add(1);
-        ran.fetch_add(1);
-      });
-    // Return ends a keyboard move where it is.
-    ::PostMessageA(window.handle, WM_KEYDOWN, VK_RETURN, 0);
-  });
-  ::SetForegroundWindow(window.handle);
-  ::SendMessageA(window.handle, WM_SYSCOMMAND, SC_MOVE, 0);
-  worker.join();
-  EXPECT_EQ(ran.load(), kCalls);
-  EXPECT_EQ(outsideTheMove.load(), 0);
+  for (const auto& loop : loops) {
+    SCOPED_TRACE(loop.name);
+    std::vector<int> ran;  // user-interface thread only
+    std::atomic<int> outsideTheLoop{0};
+    std::thread worker([&] {
+      if (!WaitFor(loop.inLoop)) {
+        ADD_FAILURE() << "the loop did not start";
+        return;
+      }
+      for (int i = 0; i < kCalls; ++i)
+        ui.Run([&] {
+          if (!loop.inLoop()) outsideTheLoop.fetch_add(1);
+          ran.push_back(i);
+        });
+      loop.leave();
+    });
+    // Nothing but the loop runs on this thread until the worker ends it.
+    loop.enter();
+    worker.join();
+    ASSERT_EQ(ran.size(), static_cast<size_t>(kCalls));
+    for (int i = 0; i < kCalls; ++i) EXPECT_EQ(ran[i], i);
+    EXPECT_EQ(outsideTheLoop.load(), 0);
+  }
+  ::DestroyMenu(menu);
 }
 
 }  // namespace
