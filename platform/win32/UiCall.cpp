@@ -10,14 +10,15 @@ namespace purga {
 namespace {
 
 constexpr UINT kWakeMessage = WM_APP + 0x5C1;
-constexpr UINT kResumeMessage = WM_APP + 0x5C2;
 constexpr UINT_PTR kResumeTimer = 1;
 constexpr char kWindowClass[] = "PurgaUiCall";
 // A blocked caller looks at the slot again this often, to learn that the
 // UiCall has gone.
 constexpr DWORD kBlockMs = 100;
-// Anything but our own wake-ups and paint that the message loop must see to:
-// serving steps back for it at the next frame.
+// What the message loop must see to, paint aside (serving paints itself):
+// serving steps back for it at the next frame. A wake-up of our own still
+// queued counts too; that is rare, a caller that saw the serving thread not
+// listening just before it began to.
 constexpr UINT kLoopWork = QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_TIMER | QS_HOTKEY;
 
 // The auto-reset event on which this thread blocks for its calls.
@@ -43,9 +44,7 @@ BOOL CALLBACK PaintIfShown(HWND window, LPARAM) {
 struct UiCall::Shared final : UiHandshake::Host {
   UiHandshake handshake{*this, UiHandshake::kTiming};
   HWND window = nullptr;
-  // User-interface thread only.
-  std::function<void()> frameWork;
-  bool resumeByMessage = false;  // how Defer has the loop resume serving
+  std::function<void()> frameWork;  // user-interface thread only
   const uint64_t ticksPerSecond = [] {
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
@@ -72,16 +71,13 @@ struct UiCall::Shared final : UiHandshake::Host {
     if (frameWork) frameWork();
     const DWORD waiting = HIWORD(::GetQueueStatus(QS_ALLINPUT));
     if (waiting & QS_PAINT) ::EnumThreadWindows(::GetCurrentThreadId(), PaintIfShown, 0);
-    // Posted messages alone are served before a message posted now.
-    resumeByMessage = (waiting & kLoopWork) == QS_POSTMESSAGE;
     return (waiting & kLoopWork) != 0;
   }
   void Defer() override {
-    // A posted message comes after those already posted but before input,
-    // timer messages come after input and paint: the loop sees to its work
-    // first either way.
-    if (!resumeByMessage || !::PostMessageA(window, kResumeMessage, 0, 0))
-      ::SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr);
+    // Timer messages come after every other kind, the quit request
+    // included (a posted message would come before that one): the loop sees
+    // to its work first.
+    ::SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr);
   }
   void Paused() noexcept override {
     if (frameWork) frameWork();
@@ -93,8 +89,7 @@ struct UiCall::Shared final : UiHandshake::Host {
       shared->handshake.Serve(true);
       return 0;
     }
-    if (shared != nullptr &&
-        (message == kResumeMessage || (message == WM_TIMER && wParam == kResumeTimer))) {
+    if (shared != nullptr && message == WM_TIMER && wParam == kResumeTimer) {
       ::KillTimer(window, kResumeTimer);
       shared->handshake.Resume();
       return 0;

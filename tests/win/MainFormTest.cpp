@@ -407,12 +407,13 @@ int ReadCountOf(HWND caption) {
 }
 
 // Runs started from the shown window, with no question and no clean-up
-// tasks, over a folder of selected files.
+// tasks, over a folder of files named f0, f1... with `extension`; *.BAK is
+// selected.
 class MainFormRunTest : public MainFormTest {
  protected:
   // Returns the handle of the read count.
-  HWND StartRun(TempTree& tree, int files) {
-    for (int i = 0; i < files; ++i) tree.AddFile("f" + std::to_string(i) + ".bak", 1);
+  HWND StartRun(TempTree& tree, int files, const std::string& extension) {
+    for (int i = 0; i < files; ++i) tree.AddFile("f" + std::to_string(i) + extension, 1);
     window_->Model().controls.SetFolder(tree.Root());
     for (const char* name : {"CheckBox33", "CheckBox40", "CheckBox1", "CheckBox2", "CheckBox26"})
       Click(name);
@@ -475,7 +476,7 @@ TEST_F(MainFormTest, ShutDownStopsARunAndWaitsForItsEnd) {
 TEST_F(MainFormRunTest, StopClickedDuringARunEndsIt) {
   TempTree tree("purga_stop");
   constexpr int kFiles = 600;
-  const HWND readCount = StartRun(tree, kFiles);
+  const HWND readCount = StartRun(tree, kFiles, ".bak");
   const HWND stop = Find("SpeedButton6").Handle();
   // A user on another thread: reading the count and clicking are messages
   // sent to the window's thread, answered while it serves the run.
@@ -503,17 +504,37 @@ TEST_F(MainFormRunTest, StopClickedDuringARunEndsIt) {
 
 TEST_F(MainFormRunTest, ShutDownDuringARunServesItToItsEnd) {
   TempTree tree("purga_shutdown_run");
-  constexpr int kFiles = 600;
-  const HWND readCount = StartRun(tree, kFiles);
-  std::atomic<bool> looked{false}, underWay{false};
+  // Nothing selected: the calls come without a pause, in one stream that
+  // the quit request has to get through.
+  constexpr int kFiles = 4000;
+  const HWND readCount = StartRun(tree, kFiles, ".txt");
+  // A launcher stand-in: closing it asks the message loop to end, as the
+  // launcher's does.
+  WNDCLASSA launcherClass = {};
+  launcherClass.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+  };
+  launcherClass.hInstance = GetModuleHandleA(nullptr);
+  launcherClass.lpszClassName = "PurgaTestLauncher";
+  RegisterClassA(&launcherClass);
+  const HWND launcher = CreateWindowExA(0, "PurgaTestLauncher", "", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                        nullptr, launcherClass.hInstance, nullptr);
+  // The program's own message loop, until the user closes the launcher
+  // during the run.
+  std::atomic<bool> underWay{false};
   std::thread user([&] {
     underWay.store(test::WaitFor([&] { return ReadCountOf(readCount) >= 50; }, 60000));
-    looked.store(true);
+    SendMessageA(launcher, WM_CLOSE, 0, 0);
   });
-  PumpUntil([&] { return looked.load(); }, 70000);
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
   user.join();
   ASSERT_TRUE(underWay.load());
-  // The program's message loop is over: the window is about to go.
+  // The window is about to go.
   window_->ShutDown();
   EXPECT_FALSE(TFileDelte::Alive());
   EXPECT_EQ(RunGuard.load(), 0);
