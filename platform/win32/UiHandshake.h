@@ -75,10 +75,12 @@ class UiHandshake {
     // The display rate while serving.
     uint64_t frame;
   };
-  // Watching for about what a block and a wake-up cost under Wine keeps the
-  // worst case within twice the best one: a gap longer than that (a slow
-  // deletion, the next folder) costs one wake-up on top.
-  static constexpr Timing kTiming{300, 300, 16000};
+  // A caller watches for about what a block and a wake-up cost under Wine,
+  // which keeps its worst case within twice the best one. The serving
+  // thread listens longer, through the worker's usual longest gap between
+  // two calls (a deletion, about a millisecond under Wine): going back to
+  // the loop then would cost a wake-up and a paint of the captions.
+  static constexpr Timing kTiming{1000, 300, 16000};
 
   UiHandshake(Host& host, Timing timing) : host_(host), timing_(timing) {}
   UiHandshake(const UiHandshake&) = delete;
