@@ -1,5 +1,5 @@
-// The hand-over to the user-interface thread under Wine: order, the modal
-// loops that must serve it, and what the thread still does for its windows
+// The hand-over to the user-interface thread under Wine: order, the loops
+// that must serve it, and what the thread still does for its windows
 // while it serves a stream of calls.
 #include <gtest/gtest.h>
 
@@ -10,8 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/commFunc.h"
 #include "platform/win32/UiCall.h"
 #include "platform/win32/Win32Api.h"
+#include "platform/win32/Win32Platform.h"
 #include "tests/win/GuiTestSupport.h"
 
 namespace purga {
@@ -165,11 +167,13 @@ TEST(UiCallWinTest, WhileCallsKeepComingTheWindowsArePaintedAndTheirMessagesHand
 }
 
 TEST(UiCallWinTest, CallsAreServedInsideModalLoops) {
+  InstallWin32Platform();
   UiCall ui;
   CountingWindow window;
   HMENU menu = ::CreatePopupMenu();
   ::AppendMenuA(menu, MF_STRING, 1, "item");
   std::atomic<HWND> found{nullptr};
+  std::atomic<bool> inPendingLoop{false}, drained{false};
   const auto shown = [&](const char* className, const char* caption) {
     found.store(::FindWindowA(className, caption));
     return found.load() != nullptr && ::IsWindowVisible(found.load());
@@ -199,6 +203,18 @@ TEST(UiCallWinTest, CallsAreServedInsideModalLoops) {
        },
        [&] { return window.inMoveLoop.load(); },
        [&] { ::PostMessageA(window.handle, WM_KEYDOWN, VK_RETURN, 0); }},
+      // The clean-up's loop, run over and over as it is while the cache is
+      // emptied; the calls are served only inside it.
+      {"pending-message loop",
+       [&] {
+         while (!drained.load()) {
+           inPendingLoop.store(true);
+           ProcessPendingMessages();
+           inPendingLoop.store(false);
+           ::Sleep(1);
+         }
+       },
+       [&] { return inPendingLoop.load(); }, [&] { drained.store(true); }},
   };
   constexpr int kCalls = 300;
   for (const auto& loop : loops) {
