@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Deletion benchmark under Wine, one command: builds purga_bench, makes three
+# Deletion benchmark under Wine, one command: builds purga_bench, makes seven
 # identical trees of 100,000 files in 1,000 folders (a tenth of them *.htm,
 # the selected ones) from the Linux side, and prints files per second, the
-# ratios to the bare-call floor and the memory of each run.
+# ratios to the bare-call floor, the user-interface thread's CPU time and the
+# memory of each run. The deletion window is shown during its runs: on a
+# virtual display when there is none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export PURGA_BUILD="${PURGA_BUILD:-$PWD/build/win64}"
@@ -16,15 +18,20 @@ wineserver -p 60 &
 root="$WINEPREFIX/drive_c/purga-bench"
 rm -rf "$root"
 trap 'rm -rf "$root"' EXIT
-echo "making 3 x 100,000 files ..."
-python3 - "$root" <<'PY'
+# PURGA_BENCH_FOLDERS=50 makes a quick trial run.
+folders="${PURGA_BENCH_FOLDERS:-1000}"
+echo "making 7 trees of $folders folders x 100 files ..."
+python3 - "$root" "$folders" <<'PY'
 import os, sys
-root = sys.argv[1]
-for tree in "ABC":
-    for d in range(1000):
+root, folders = sys.argv[1], int(sys.argv[2])
+for tree in "ABCDEFG":
+    for d in range(folders):
         folder = os.path.join(root, tree, "d%03d" % d)
         os.makedirs(folder)
         for f in range(100):
             open(os.path.join(folder, "f%02d.%s" % (f, "htm" if f < 10 else "txt")), "w").close()
 PY
-wine "$PURGA_BUILD/bench/purga_bench.exe" 'C:\purga-bench'
+# Written out before the runs, so that the write-back does not compete with
+# the first of them.
+sync
+scripts/with-display.sh wine "$PURGA_BUILD/bench/purga_bench.exe" 'C:\purga-bench'

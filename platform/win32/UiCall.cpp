@@ -1,51 +1,27 @@
 #include "platform/win32/UiCall.h"
 
-#include <exception>
 #include <mutex>
 
+#include "platform/win32/UiHandshake.h"
 #include "platform/win32/Win32Api.h"
 
 namespace purga {
 
 namespace {
 
-constexpr UINT kCallMessage = WM_APP + 0x5C1;
+constexpr UINT kWakeMessage = WM_APP + 0x5C1;
+constexpr UINT_PTR kResumeTimer = 1;
 constexpr char kWindowClass[] = "PurgaUiCall";
-// How often a waiting caller checks that the window still exists.
-constexpr DWORD kWindowCheckMs = 200;
+// A blocked caller looks at the slot again this often, to learn that the
+// UiCall has gone.
+constexpr DWORD kBlockMs = 100;
+// What the message loop must see to, paint aside (serving paints itself):
+// serving steps back for it at the next frame. A wake-up of our own still
+// queued counts too; that is rare, a caller that saw the serving thread not
+// listening just before it began to.
+constexpr UINT kLoopWork = QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_TIMER | QS_HOTKEY;
 
-struct PendingCall {
-  void (*function)(void*);
-  void* context;
-  HANDLE done;  // null when the call was sent rather than posted
-  std::exception_ptr failure;
-};
-
-LRESULT CALLBACK UiCallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kCallMessage) return ::DefWindowProcA(window, message, wParam, lParam);
-  auto* call = reinterpret_cast<PendingCall*>(lParam);
-  // No exception may cross the system's frames: it goes back to the caller.
-  try {
-    call->function(call->context);
-  } catch (...) {
-    call->failure = std::current_exception();
-  }
-  if (call->done != nullptr) ::SetEvent(call->done);
-  return 0;
-}
-
-void RegisterWindowClass() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = UiCallProc;
-    windowClass.hInstance = ::GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kWindowClass;
-    ::RegisterClassA(&windowClass);
-  });
-}
-
-// The auto-reset event on which this thread waits for its calls.
+// The auto-reset event on which this thread blocks for its calls.
 HANDLE ThreadEvent() {
   struct Event {
     HANDLE handle = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
@@ -57,47 +33,126 @@ HANDLE ThreadEvent() {
   return event.handle;
 }
 
+BOOL CALLBACK PaintIfShown(HWND window, LPARAM) {
+  if (::IsWindowVisible(window))
+    ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return TRUE;
+}
+
 }  // namespace
 
-UiCall::UiCall() : window_(nullptr), thread_(::GetCurrentThreadId()) {
-  RegisterWindowClass();
-  window_ = ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              ::GetModuleHandleA(nullptr), nullptr);
+struct UiCall::Shared final : UiHandshake::Host {
+  UiHandshake handshake{*this, UiHandshake::kTiming};
+  HWND window = nullptr;
+  std::function<void()> frameWork;  // user-interface thread only
+  const uint64_t ticksPerSecond = [] {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<uint64_t>(frequency.QuadPart);
+  }();
+
+  uint64_t Now() override {
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    const auto ticks = static_cast<uint64_t>(counter.QuadPart);
+    return ticks / ticksPerSecond * 1000000 + ticks % ticksPerSecond * 1000000 / ticksPerSecond;
+  }
+
+  void WakeServer() override {
+    // The queue full or the window gone: the hand-over that needs neither a
+    // free place in the queue nor a loop (a gone window ends it at once).
+    if (!::PostMessageA(window, kWakeMessage, 0, 0)) ::SendMessageA(window, kWakeMessage, 0, 0);
+  }
+  void* CallerWaitObject() override { return ThreadEvent(); }
+  void Block(void* event) override { ::WaitForSingleObject(static_cast<HANDLE>(event), kBlockMs); }
+  void WakeCaller(void* event) override { ::SetEvent(static_cast<HANDLE>(event)); }
+
+  bool Frame() noexcept override {
+    if (frameWork) frameWork();
+    const DWORD waiting = HIWORD(::GetQueueStatus(QS_ALLINPUT));
+    if (waiting & QS_PAINT) ::EnumThreadWindows(::GetCurrentThreadId(), PaintIfShown, 0);
+    return (waiting & kLoopWork) != 0;
+  }
+  void Defer() override {
+    // Timer messages come after every other kind, the quit request
+    // included (a posted message would come before that one): the loop sees
+    // to its work first.
+    ::SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr);
+  }
+  void Paused() noexcept override {
+    if (frameWork) frameWork();
+  }
+
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* shared = reinterpret_cast<Shared*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (shared != nullptr && message == kWakeMessage) {
+      shared->handshake.Serve(true);
+      return 0;
+    }
+    if (shared != nullptr && message == WM_TIMER && wParam == kResumeTimer) {
+      ::KillTimer(window, kResumeTimer);
+      shared->handshake.Resume();
+      return 0;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+  }
+
+  static void RegisterWindowClass() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+      WNDCLASSA windowClass = {};
+      windowClass.lpfnWndProc = Proc;
+      windowClass.hInstance = ::GetModuleHandleA(nullptr);
+      windowClass.lpszClassName = kWindowClass;
+      ::RegisterClassA(&windowClass);
+    });
+  }
+};
+
+UiCall::UiCall() : shared_(std::make_shared<Shared>()), thread_(::GetCurrentThreadId()) {
+  Shared::RegisterWindowClass();
+  shared_->window = ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      ::GetModuleHandleA(nullptr), nullptr);
+  ::SetWindowLongPtrA(shared_->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shared_.get()));
 }
 
 UiCall::~UiCall() {
-  if (window_ != nullptr) ::DestroyWindow(static_cast<HWND>(window_));
+  shared_->handshake.Close();
+  if (shared_->window != nullptr) {
+    ::SetWindowLongPtrA(shared_->window, GWLP_USERDATA, 0);
+    ::DestroyWindow(shared_->window);
+  }
 }
 
 bool UiCall::OnUiThread() const { return ::GetCurrentThreadId() == thread_; }
+
+void UiCall::SetFrameWork(std::function<void()> work) { shared_->frameWork = std::move(work); }
+
+bool UiCall::Serving() const { return shared_->handshake.Serving(); }
 
 void UiCall::Invoke(void (*function)(void*), void* context) {
   if (OnUiThread()) {
     function(context);
     return;
   }
-  const HWND window = static_cast<HWND>(window_);
-  PendingCall call{function, context, ThreadEvent(), nullptr};
-  if (call.done != nullptr &&
-      ::PostMessageA(window, kCallMessage, 0, reinterpret_cast<LPARAM>(&call))) {
-    while (::WaitForSingleObject(call.done, kWindowCheckMs) == WAIT_TIMEOUT)
-      if (!::IsWindow(window)) return;  // gone: the call will never run
-  } else {
-    // No event, or the queue is full: the slower hand-over that needs
-    // neither.
-    call.done = nullptr;
-    ::SendMessageA(window, kCallMessage, 0, reinterpret_cast<LPARAM>(&call));
-  }
-  if (call.failure) std::rethrow_exception(call.failure);
+  // Held for the whole call: the UiCall may go while the call waits.
+  const std::shared_ptr<Shared> shared = shared_;
+  shared->handshake.Call(function, context);
 }
 
 void UiCall::ServeFor(unsigned milliseconds) {
-  const HWND window = static_cast<HWND>(window_);
-  MSG message;
-  if (!::PeekMessageA(&message, window, kCallMessage, kCallMessage, PM_NOREMOVE))
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_POSTMESSAGE | QS_SENDMESSAGE);
-  while (::PeekMessageA(&message, window, kCallMessage, kCallMessage, PM_REMOVE))
-    ::DispatchMessageA(&message);
+  const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+  for (;;) {
+    // The wake-ups carry nothing (the call is in the slot): dropped here.
+    MSG message;
+    while (::PeekMessageA(&message, shared_->window, kWakeMessage, kWakeMessage, PM_REMOVE)) {
+    }
+    shared_->handshake.Serve(false);
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                QS_POSTMESSAGE | QS_SENDMESSAGE);
+  }
 }
 
 }  // namespace purga

@@ -327,8 +327,14 @@ TEST_F(EngineWinTest, StopAndWaitServesTheWorkerWithoutAMessageLoop) {
   TargetFolder = target_;
   StopRequested.store(0);
   RunGuard.store(1);
+  // Let it start; then end the program's side of the run. The calls come as
+  // one stream that the pump stays inside until a message for this thread
+  // makes the serving step back to it.
+  const DWORD self = ::GetCurrentThreadId();
+  window_.onCall = [&] {
+    if (window_.calls == 21) ::PostThreadMessageA(self, WM_NULL, 0, 0);
+  };
   new TFileDelte(window_);
-  // Let it start; then end the program's side of the run.
   ASSERT_TRUE(test::PumpUntil([&] { return window_.calls > 20; }));
   TFileDelte::StopAndWait([&] { ui_.ServeFor(10); });
   EXPECT_FALSE(TFileDelte::Alive());

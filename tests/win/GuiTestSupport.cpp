@@ -20,6 +20,15 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!done()) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(2);
+  }
+  return true;
+}
+
 namespace {
 
 struct BoxSearch {

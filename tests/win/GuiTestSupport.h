@@ -16,6 +16,10 @@ namespace purga::test {
 // has passed. True when `done` held.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
+// On a thread other than the one that serves the windows: polls `done`
+// until it holds or `timeoutMs` has passed. True when `done` held.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
 // Waits on another thread for a message box (class #32770) with `caption`
 // owned by this process, records its text and presses `button` (IDOK,
 // IDYES, IDNO...). Start it before the code that shows the box.

@@ -408,6 +408,33 @@ class TempTree {
   std::vector<std::string> files_;
 };
 
+// The read count as another thread sees it, -1 when it cannot be read.
+int ReadCountOf(HWND caption) {
+  char text[32] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(caption, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_NORMAL, 5000, &length))
+    return -1;
+  return text[0] >= '0' && text[0] <= '9' ? std::atoi(text) : -1;
+}
+
+// Runs started from the shown window, with no question and no clean-up
+// tasks, over a folder of files named f0, f1... with `extension`; *.BAK is
+// selected.
+class MainFormRunTest : public MainFormTest {
+ protected:
+  // Returns the handle of the read count.
+  HWND StartRun(TempTree& tree, int files, const std::string& extension) {
+    for (int i = 0; i < files; ++i) tree.AddFile("f" + std::to_string(i) + extension, 1);
+    window_->Model().controls.SetFolder(tree.Root());
+    for (const char* name : {"CheckBox33", "CheckBox40", "CheckBox1", "CheckBox2", "CheckBox26"})
+      Click(name);
+    window_->Show();
+    Click("SpeedButton5");
+    return Find("StaticText3").Handle();
+  }
+};
+
 TEST_F(MainFormTest, StartRunsOverARealFolderToItsCounters) {
   TempTree tree("purga_start");
   for (int i = 0; i < 4; ++i) tree.AddFile("old" + std::to_string(i) + ".bak", 100);
@@ -456,6 +483,76 @@ TEST_F(MainFormTest, ShutDownStopsARunAndWaitsForItsEnd) {
   // Stopped before its first entry: nothing examined, nothing deleted.
   EXPECT_EQ(Find("StaticText3").Text(), "0");
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(tree.Exists("f" + std::to_string(i) + ".bak"));
+}
+
+TEST_F(MainFormRunTest, StopClickedDuringARunEndsIt) {
+  TempTree tree("purga_stop");
+  constexpr int kFiles = 600;
+  const HWND readCount = StartRun(tree, kFiles, ".bak");
+  const HWND stop = Find("SpeedButton6").Handle();
+  // A user on another thread: reading the count and clicking are messages
+  // sent to the window's thread, answered while it serves the run.
+  std::atomic<bool> clicked{false};
+  std::thread user([&] {
+    if (test::WaitFor([&] { return ReadCountOf(readCount) >= 50; }, 60000))
+      SendMessageA(stop, BM_CLICK, 0, 0);
+    clicked.store(true);
+  });
+  const bool ended = PumpUntil([&] { return clicked.load() && !TFileDelte::Alive(); }, 60000);
+  user.join();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(StopRequested.load(), 1);
+  EXPECT_EQ(RunGuard.load(), 0);
+  const int read = std::stoi(Find("StaticText3").Text());
+  const int deleted = std::stoi(Find("StaticText5").Text());
+  EXPECT_GE(read, 50);
+  EXPECT_LT(read, kFiles);
+  int left = 0;
+  for (int i = 0; i < kFiles; ++i) left += tree.Exists("f" + std::to_string(i) + ".bak");
+  EXPECT_EQ(left, kFiles - deleted);
+  // The run's last progress hand-over is shown.
+  EXPECT_EQ(Find("ProgressText").Text(), "");
+}
+
+TEST_F(MainFormRunTest, ShutDownDuringARunServesItToItsEnd) {
+  TempTree tree("purga_shutdown_run");
+  // Nothing selected: the calls come without a pause, in one stream that
+  // the quit request has to get through.
+  constexpr int kFiles = 4000;
+  const HWND readCount = StartRun(tree, kFiles, ".txt");
+  // A launcher stand-in: closing it asks the message loop to end, as the
+  // launcher's does.
+  WNDCLASSA launcherClass = {};
+  launcherClass.lpfnWndProc = [](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+  };
+  launcherClass.hInstance = GetModuleHandleA(nullptr);
+  launcherClass.lpszClassName = "PurgaTestLauncher";
+  RegisterClassA(&launcherClass);
+  const HWND launcher = CreateWindowExA(0, "PurgaTestLauncher", "", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                        nullptr, launcherClass.hInstance, nullptr);
+  // The program's own message loop, until the user closes the launcher
+  // during the run.
+  std::atomic<bool> underWay{false};
+  std::thread user([&] {
+    underWay.store(test::WaitFor([&] { return ReadCountOf(readCount) >= 50; }, 60000));
+    SendMessageA(launcher, WM_CLOSE, 0, 0);
+  });
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  user.join();
+  ASSERT_TRUE(underWay.load());
+  // The window is about to go.
+  window_->ShutDown();
+  EXPECT_FALSE(TFileDelte::Alive());
+  EXPECT_EQ(RunGuard.load(), 0);
+  EXPECT_LT(std::stoi(Find("StaticText3").Text()), kFiles);
+  EXPECT_EQ(Find("StaticText2").Text(), std::to_string(FreeSpaceAfter - FreeSpaceBefore));
+  EXPECT_EQ(Find("ProgressText").Text(), "");
 }
 
 TEST_F(MainFormTest, StartAsksFirstAndNoStartsNothing) {

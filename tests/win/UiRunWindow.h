@@ -1,8 +1,9 @@
-// A RunWindow for the Windows tests and the benchmark: each call is carried
-// out on the user-interface thread through a UiCall, as the deletion window
-// does it, and only stores what the run shows.
+// A RunWindow for the Windows tests: each call is carried out on the
+// user-interface thread through a UiCall, as the deletion window does it,
+// and only stores what the run shows.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,18 +22,18 @@ class UiRunWindow : public RunWindow {
   void ShowCaption(RunCaption which, const std::string& text) override {
     ui_.Run([&] {
       captions[static_cast<int>(which)] = text;
-      ++calls;
-      if (keepLog_)
-        log.push_back("Caption " + std::to_string(static_cast<int>(which)) + " " + text);
+      Called("Caption " + std::to_string(static_cast<int>(which)) + " " + text);
     });
   }
   void ShowProgress(const std::string& text) override {
     ui_.Run([&] {
       progress = text;
-      ++calls;
-      if (keepLog_) log.push_back("Progress " + text);
+      Called("Progress " + text);
     });
   }
+
+  // Runs on the user-interface thread after each call.
+  std::function<void()> onCall;
 
   // Read and written on the user-interface thread only.
   std::string captions[4];
@@ -41,6 +42,12 @@ class UiRunWindow : public RunWindow {
   std::vector<std::string> log;
 
  private:
+  void Called(const std::string& line) {
+    ++calls;
+    if (keepLog_) log.push_back(line);
+    if (onCall) onCall();
+  }
+
   UiCall& ui_;
   bool keepLog_;
 };

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <new>
+
 #include "engine/DeleteF.h"
 #include "ui/win/ErrorReport.h"
 #include "ui/win/FolderSelect.h"
@@ -107,6 +109,7 @@ TMainCrt::TMainCrt()
           },
           {}}) {
   CreateControls();
+  ui_.SetFrameWork([this] { ShowLatestProgress(); });
   RECT client;
   GetClientRect(Handle(), &client);
   LayOut(client.right, client.bottom);
@@ -273,8 +276,23 @@ void TMainCrt::ShowCaption(RunCaption which, const std::string& text) {
 }
 
 void TMainCrt::ShowProgress(const std::string& text) {
-  // Only a string set and the panel invalidated: the run waits for this.
-  OnUiThread([&] { model_.progress.SetText(text); });
+  // The name changes with every file examined, faster than a screen can
+  // show it: kept here and shown at display rate (ShowLatestProgress).
+  OnUiThread([&] {
+    progressText_ = text;
+    progressDue_ = true;
+    if (!ui_.Serving()) ShowLatestProgress();
+  });
+}
+
+void TMainCrt::ShowLatestProgress() {
+  if (!progressDue_) return;
+  try {
+    model_.progress.SetText(progressText_);
+    progressDue_ = false;
+  } catch (const std::bad_alloc&) {
+    // Still due: shown at the next frame or the next pause.
+  }
 }
 
 void TMainCrt::OnUiThread(const std::function<void()>& call) { ui_.Run(call); }
