@@ -27,6 +27,24 @@ using test::AttributesOf;
 using test::PathExists;
 using test::Sh;
 
+// The platform, with a hook that runs on the worker's thread before each
+// entry is opened: another program acting at a chosen point of a walk.
+// It is the program-wide platform while it exists.
+class HookedPlatform : public Win32Platform {
+ public:
+  HookedPlatform() { SetPlatform(this); }
+  ~HookedPlatform() override { InstallWin32Platform(); }
+  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override {
+    if (beforeOpen) beforeOpen(path);
+    return Win32Platform::OpenEntry(path, kind, access);
+  }
+  std::function<void(const std::string& path)> beforeOpen;
+};
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 class EngineWinTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InstallWin32Platform(); }
@@ -219,23 +237,6 @@ TEST_F(EngineWinTest, AChosenFolderReachedThroughALinkOrAMappedDriveIsWalked) {
   EXPECT_TRUE(UnixTest("! -e real/work/d.bak -a -e real/work/b.dat"));
 }
 
-// The platform, with a hook that runs once before an entry whose path ends
-// in `trigger` is opened: another program's move at a chosen point of a walk.
-class HookedPlatform : public Win32Platform {
- public:
-  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override {
-    if (hook && path.size() >= trigger.size() &&
-        path.compare(path.size() - trigger.size(), trigger.size(), trigger) == 0) {
-      auto run = std::move(hook);
-      hook = nullptr;
-      run(path);
-    }
-    return Win32Platform::OpenEntry(path, kind, access);
-  }
-  std::string trigger;
-  std::function<void(const std::string& path)> hook;
-};
-
 TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
   // T holds x1 and x2, each with a selected trigger file. When the first
   // trigger is opened, another program replaces a folder by a link to
@@ -252,7 +253,6 @@ TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
       {"clean-up, the folder being walked", false, true},
   };
   HookedPlatform hooked;
-  SetPlatform(&hooked);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Make(
@@ -261,11 +261,13 @@ TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
         " outside/trigger.htm outside/f.htm outside/o.htm && chmod a-w outside/o.htm");
     ASSERT_TRUE(::SetFileAttributesA(In("outside\\hidden").c_str(),
                                      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
-    hooked.trigger = "trigger.htm";
-    hooked.hook = [&](const std::string& path) {
+    bool swapped = false;
+    hooked.beforeOpen = [&](const std::string& path) {
+      if (swapped || !EndsWith(path, "trigger.htm")) return;
+      swapped = true;
       const bool inX1 = path.find("\\x1\\") != std::string::npos;
-      const std::string swapped = (inX1 == c.swapOther) ? "T/x2" : "T/x1";
-      Make("mv " + swapped + " moved && ln -s $PWD/outside " + swapped);
+      const std::string folder = (inX1 == c.swapOther) ? "T/x2" : "T/x1";
+      Make("mv " + folder + " moved && ln -s $PWD/outside " + folder);
     };
     DeleteSettings.DeleteEmptyFolders = 1;
     DeleteSettings.DeleteReadOnly = 1;
@@ -273,14 +275,13 @@ TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
       CleanFolderTree(target_);
     else
       RunWorker();
-    EXPECT_FALSE(hooked.hook) << "the swap did not happen";
+    EXPECT_TRUE(swapped);
     EXPECT_TRUE(
         UnixTest("-e outside/trigger.htm -a -e outside/f.htm -a -e outside/o.htm"
                  " -a -d outside/empty -a -d outside/hidden"));
     EXPECT_EQ(AttributesOf(In("outside\\hidden")), 18u);
     EXPECT_EQ(AttributesOf(In("outside\\o.htm")), 33u);
   }
-  InstallWin32Platform();
 }
 
 TEST_F(EngineWinTest, JapaneseNamesAreWalkedAndLossyNamesLeftAlone) {
@@ -327,16 +328,22 @@ TEST_F(EngineWinTest, StopAndWaitServesTheWorkerWithoutAMessageLoop) {
   TargetFolder = target_;
   StopRequested.store(0);
   RunGuard.store(1);
-  // Let it start; then end the program's side of the run. The calls come as
-  // one stream that the pump stays inside until a message for this thread
-  // makes the serving step back to it.
-  const DWORD self = ::GetCurrentThreadId();
-  window_.onCall = [&] {
-    if (window_.calls == 21) ::PostThreadMessageA(self, WM_NULL, 0, 0);
+  // Let it start; then end the program's side of the run. The worker waits
+  // at its 25th file until the stop has been asked for, so that the run is
+  // sure to be under way when it is, however fast the files go.
+  HookedPlatform hooked;
+  int opened = 0;
+  bool stopSeen = false;
+  hooked.beforeOpen = [&](const std::string& path) {
+    if (!EndsWith(path, ".htm") || ++opened != 25) return;
+    const ULONGLONG deadline = ::GetTickCount64() + 20000;
+    while (StopRequested.load() != 1 && ::GetTickCount64() < deadline) ::Sleep(1);
+    stopSeen = StopRequested.load() == 1;
   };
   new TFileDelte(window_);
   ASSERT_TRUE(test::PumpUntil([&] { return window_.calls > 20; }));
   TFileDelte::StopAndWait([&] { ui_.ServeFor(10); });
+  EXPECT_TRUE(stopSeen);
   EXPECT_FALSE(TFileDelte::Alive());
   EXPECT_EQ(RunGuard.load(), 0);
   EXPECT_EQ(window_.log.back().rfind("Caption 1 ", 0), 0u);

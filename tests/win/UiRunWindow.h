@@ -3,7 +3,6 @@
 // and only stores what the run shows.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,9 +31,6 @@ class UiRunWindow : public RunWindow {
     });
   }
 
-  // Runs on the user-interface thread after each call.
-  std::function<void()> onCall;
-
   // Read and written on the user-interface thread only.
   std::string captions[4];
   std::string progress;
@@ -45,7 +41,6 @@ class UiRunWindow : public RunWindow {
   void Called(const std::string& line) {
     ++calls;
     if (keepLog_) log.push_back(line);
-    if (onCall) onCall();
   }
 
   UiCall& ui_;
