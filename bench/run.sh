@@ -34,4 +34,8 @@ PY
 # Written out before the runs, so that the write-back does not compete with
 # the first of them.
 sync
-scripts/with-display.sh wine "$PURGA_BUILD/bench/purga_bench.exe" 'C:\purga-bench'
+# Run from inside the prefix, which has no drive onto the Linux files.
+bench=$(purga_install "$PURGA_BUILD/bench/purga_bench.exe")
+with_display="$PWD/scripts/with-display.sh"
+cd "$WINEPREFIX/drive_c/Purgator"
+"$with_display" wine "$bench" 'C:\purga-bench'
