@@ -28,7 +28,7 @@ TEST(ToAnsiExactTest, ExactOnlyWhenTheTextReadsBackAsTheSameCharacters) {
   } cases[] = {
       {L"", "", true},
       {L"ab", "ab", true},
-      {L"a\u00e9", "a?", false},    // no form: the default character
+      {L"a\u00e9", "a?", false},     // no form: the default character
       {L"a\u00a5b", "a\\b", false},  // best fit: a backslash that is none
       {L"a\uffff", "", false},       // the conversion failed
   };

@@ -717,12 +717,29 @@ TEST(NameIsFaithfulTest, RejectsNamesThePlatformWouldReadDifferently) {
     const char* name;
     bool faithful;
   } cases[] = {
-      {"a.htm", true}, {"ソ.htm", true},  {"表", true},   {"能力.txt", true}, {".hidden", true},
-      {"", false},     {"q?.htm", false}, {"\\x", false}, {"a/b", false},     {"c:d", false},
-      {"a*", false},   {"a<b", false},    {"a>b", false}, {"a\"b", false},    {"a|b", false},
-      {"dot.", false}, {"blank ", false}, {"ソ?", false},
+      {"a.htm", true},
+      {"ソ.htm", true},
+      {"表", true},
+      {"能力.txt", true},
+      {".hidden", true},
+      {"", false},
+      {"q?.htm", false},
+      {"\\x", false},
+      {"a/b", false},
+      {"c:d", false},
+      {"a*", false},
+      {"a<b", false},
+      {"a>b", false},
+      {"a\"b", false},
+      {"a|b", false},
+      {"dot.", false},
+      {"blank ", false},
+      {"ソ?", false},
       // Half a character at the end: the lead byte of ア (83 41) alone.
-      {"x.t\x83", false}, {"\x83", false}, {"\x83\x41\x83", false}, {"\x83\x41", true},
+      {"x.t\x83", false},
+      {"\x83", false},
+      {"\x83\x41\x83", false},
+      {"\x83\x41", true},
   };
   for (const auto& c : cases) EXPECT_EQ(NameIsFaithful(c.name), c.faithful) << c.name;
 }

@@ -116,11 +116,8 @@ TEST_F(MatchRulesTest, OtherExtensionKeepsItsDoubleByteCharacters) {
     const char* name;
     int32_t expected;
   } cases[] = {
-      {"x.\x83\x62z", 1},
-      {"x.\x83\x62Z", 1},
-      {"x.\x83\x62", 1},
-      {"x.\x83\x42z", 0},
-      {"x.\x83\x42", 0},
+      {"x.\x83\x62z", 1}, {"x.\x83\x62Z", 1}, {"x.\x83\x62", 1},
+      {"x.\x83\x42z", 0}, {"x.\x83\x42", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(Match(c.name), c.expected) << c.name;
 }
