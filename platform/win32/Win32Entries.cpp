@@ -29,9 +29,12 @@ std::string ToAnsi(std::wstring_view wide, bool& exact) {
 struct Listing {
   HANDLE find = INVALID_HANDLE_VALUE;
   HANDLE folder = nullptr;  // not owned
-  // Room for about a hundred records per call: one call costs a trip to the
-  // file system, and every level of a walk keeps its listing open.
-  alignas(8) unsigned char records[16 * 1024];
+  // Only a listing through a handle has them: room for about a hundred
+  // records per call, since one call costs a trip to the file system and
+  // every level of a walk keeps its listing open. new[] aligns them for the
+  // records' 64-bit fields.
+  static constexpr DWORD kRecordBytes = 16 * 1024;
+  std::unique_ptr<unsigned char[]> records;
   DWORD next = 0;  // offset of the next record in `records`
   bool atEnd = true;
 };
@@ -47,8 +50,8 @@ void ToEntry(const WIN32_FIND_DATAA& data, FindEntry& entry) {
 // Reads the next batch of records; `restart` begins at the first entry.
 bool ReadRecords(Listing& listing, bool restart) {
   const auto kind = restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
-  if (!::GetFileInformationByHandleEx(listing.folder, kind, listing.records,
-                                      sizeof listing.records))
+  if (!::GetFileInformationByHandleEx(listing.folder, kind, listing.records.get(),
+                                      Listing::kRecordBytes))
     return false;
   listing.next = 0;
   listing.atEnd = false;
@@ -59,7 +62,7 @@ bool ReadRecords(Listing& listing, bool restart) {
 bool TakeRecord(Listing& listing, FindEntry& entry) {
   if (listing.atEnd && !ReadRecords(listing, false)) return false;
   const auto* record =
-      reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing.records + listing.next);
+      reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing.records.get() + listing.next);
   entry.name = ToAnsi(std::wstring_view(record->FileName, record->FileNameLength / sizeof(WCHAR)),
                       entry.exact);
   entry.attributes = record->FileAttributes;
@@ -87,6 +90,7 @@ FindHandle Win32Platform::FindFirst(const std::string& pattern, FindEntry& entry
 FindHandle Win32Platform::FindFirstIn(EntryHandle folder, FindEntry& entry) {
   auto listing = std::make_unique<Listing>();
   listing->folder = folder;
+  listing->records = std::make_unique<unsigned char[]>(Listing::kRecordBytes);
   if (!ReadRecords(*listing, true) || !TakeRecord(*listing, entry)) return nullptr;
   return listing.release();
 }
