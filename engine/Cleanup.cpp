@@ -1,6 +1,5 @@
 #include "engine/Cleanup.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -10,92 +9,123 @@
 
 #include "common/Hensu.h"
 #include "common/commFunc.h"
-#include "engine/CheckedTree.h"
 #include "engine/DeleteF.h"
 #include "platform/Platform.h"
 
 namespace purga {
 
-std::string CleanRoot;
+std::u16string CleanRoot;
 
 namespace {
 
-// Single-byte backslashes in `path`.
-int CountBackslashes(std::string_view path) {
-  int count = 0;
-  for (size_t cut; (cut = FindLastSeparator(path, "\\")) != std::string_view::npos;
-       path = path.substr(0, cut))
-    ++count;
-  return count;
+// `path` without the backslashes at its end.
+std::u16string_view Trimmed(std::u16string_view path) {
+  while (!path.empty() && path.back() == u'\\') path.remove_suffix(1);
+  return path;
 }
 
-// A folder path, upper-cased, without its trailing backslashes.
-std::string Comparable(std::string_view path) {
-  return Os().UpperCase(std::string(WithoutTrailingBackslashes(path)));
+// The root of an absolute path as written: "X:\" or "\\server\share\";
+// empty for a path that is neither.
+std::u16string RootOf(std::u16string_view path) {
+  const auto letter = [](char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+  };
+  if (path.size() >= 3 && letter(path[0]) && path[1] == u':' && path[2] == u'\\')
+    return std::u16string(path.substr(0, 3));
+  if (path.substr(0, 2) != u"\\\\") return {};
+  const size_t server = path.find(u'\\', 2);
+  if (server == std::u16string_view::npos || server == 2) return {};
+  const size_t share = path.find(u'\\', server + 1);
+  if (share == server + 1) return {};
+  return std::u16string(path.substr(0, share)) + u'\\';
 }
 
-// True when `folder` is `inner` or a folder above it.
-bool HoldsOrIs(const std::string& folder, const std::string& inner) {
-  return inner == folder ||
-         (inner.size() > folder.size() && inner[folder.size()] == '\\' &&
-          inner.compare(0, folder.size(), folder) == 0 && StartsCharacter(inner, folder.size()));
-}
-
-// The user's profile folder in each form the platform gives it: GetTempPathA
-// falls back to USERPROFILE when TMP and TEMP are unset, and the shell knows
-// the profile on its own.
-std::vector<std::string> ProfileFolders() {
-  std::vector<std::string> folders;
-  char buffer[kFolderBufferSize + 1] = {};
-  const uint32_t length = Os().GetEnvironmentVariable("USERPROFILE", buffer, kFolderBufferSize);
-  if (length > 0 && length < kFolderBufferSize) folders.emplace_back(buffer);
-  std::string shell;
-  if (Os().GetProfileFolder(shell)) folders.push_back(shell);
+// `folder` and every folder above it, down to its root.
+std::vector<std::u16string> WithFoldersAbove(std::u16string_view folder) {
+  const std::u16string root = RootOf(folder);
+  if (root.empty()) return {};
+  std::vector<std::u16string> folders;
+  for (std::u16string_view at = Trimmed(folder); at.size() > Trimmed(root).size();) {
+    folders.emplace_back(at);
+    at = at.substr(0, at.rfind(u'\\'));
+  }
+  folders.push_back(root);
   return folders;
 }
 
-// A root of a drive or a share, or a path that is not absolute.
-bool IsRootOrRelative(std::string_view path) {
-  const std::string_view trimmed = WithoutTrailingBackslashes(path);
-  const bool drive = trimmed.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-                     path[1] == ':' && path[2] == '\\';
-  const bool share = trimmed.substr(0, 2) == "\\\\";
-  const int separators = CountBackslashes(trimmed);
-  return !(drive || share) || separators == 0 || (share && separators <= 3);
+// A folder's identity: its volume and its file ID.
+struct Identity {
+  uint64_t volume = 0, fileId = 0;
+  bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> IdentityOf(EntryHandle entry) {
+  Identity identity;
+  EntryInfo info;
+  if (entry == nullptr || !Os().GetEntryVolume(entry, identity.volume) ||
+      !Os().GetEntryInfo(entry, info))
+    return std::nullopt;
+  identity.fileId = info.fileId;
+  return identity;
 }
 
-// `paths` followed by the resolved form of each that resolves.
-std::vector<std::string> WithResolvedForms(std::vector<std::string> paths) {
-  const size_t count = paths.size();
-  for (size_t i = 0; i < count; ++i)
-    if (const auto resolved = ResolvedFolder(paths[i])) paths.push_back(*resolved);
-  return paths;
-}
-
-// A folder whose emptying would wreck the system or the user's own files: the
-// root of a drive or a share (or a relative path), the system folder, the
-// Windows folder, and the user's profile folder and every folder above it.
-// Each path is compared as written and as resolved, so that a short name, a
-// link or a mapped drive leads nowhere else.
-bool IsForbiddenCleanRoot(const std::string& folder) {
-  if (IsRootOrRelative(folder)) return true;
-  std::vector<std::string> system;  // forbidden as such
-  if (const auto found = GetSystemFolder()) {
-    system.push_back(*found);
-    system.push_back(FolderPart(WithoutTrailingBackslashes(*found)));
+// The folders whose emptying would wreck the system or the user's own files:
+// the root that `written` names, the system folder and the Windows folder
+// above it, and each of the user's profile folders (USERPROFILE, where
+// GetTempPath falls back, and the one the shell knows) with every folder
+// above it.
+std::vector<std::u16string> ForbiddenFolders(const std::u16string& written) {
+  Platform& os = Os();
+  std::vector<std::u16string> folders = {RootOf(written)};
+  if (const auto system = GetSystemFolder()) {
+    const std::u16string wide = os.ToWide(*system);
+    folders.push_back(wide);
+    const auto above = WithFoldersAbove(wide);
+    if (above.size() > 1) folders.push_back(above[1]);
   }
-  system = WithResolvedForms(system);
-  const std::vector<std::string> profile = WithResolvedForms(ProfileFolders());
-  for (const std::string& form : WithResolvedForms({folder})) {
-    if (IsRootOrRelative(form)) return true;
-    const std::string upper = Comparable(form);
-    for (const std::string& other : system)
-      if (upper == Comparable(other)) return true;
-    for (const std::string& other : profile)
-      if (HoldsOrIs(upper, Comparable(other))) return true;
+  std::u16string profile;
+  if (os.GetEnvironmentVariable(u"USERPROFILE", profile))
+    for (auto& folder : WithFoldersAbove(profile)) folders.push_back(std::move(folder));
+  if (os.GetProfileFolder(profile))
+    for (auto& folder : WithFoldersAbove(profile)) folders.push_back(std::move(folder));
+  return folders;
+}
+
+// True when the folder that `walk` opened for `written` must not be emptied.
+// What cannot be told is forbidden.
+bool IsForbiddenCleanTop(const TreeWalk& walk, const std::u16string& written) {
+  Platform& os = Os();
+  const auto top = IdentityOf(walk.Top().get());
+  std::u16string onVolume;
+  if (!top || !os.GetEntryPath(walk.Top().get(), onVolume) || Trimmed(onVolume).empty())
+    return true;
+  for (const std::u16string& folder : ForbiddenFolders(written)) {
+    const CheckedEntry opened(folder.empty() ? nullptr : os.OpenFolder(folder, 0));
+    if (IdentityOf(opened.get()) == top) return true;
   }
   return false;
 }
+
+// The clean-up's steps of the walk: every plain file goes, read-only or not,
+// and every plain folder below the top is removed once emptied.
+class CleanVisitor : public TreeWalk::Visitor {
+ public:
+  explicit CleanVisitor(TreeWalk& walk) : walk_(walk) {}
+  void File(const FindEntry& entry) override {
+    if (const CheckedEntry file = walk_.OpenFile(entry)) {
+      file.SetAttributes(kAttrArchive);
+      file.Delete();
+    }
+  }
+  void Leave(const CheckedEntry& folder, bool top) override {
+    if (top) return;
+    folder.SetAttributes(kAttrDirectory);
+    folder.Delete();
+  }
+
+ private:
+  TreeWalk& walk_;
+};
 
 // Cache entries that the content clean-up leaves alone: Wine keeps cookies
 // and history in containers of their own, keyed by these prefixes, and its
@@ -135,53 +165,32 @@ class CacheFindScope {
 
 }  // namespace
 
-std::optional<std::string> GetTempFolder() {
-  char buffer[kFolderBufferSize + 1] = {};
+std::optional<std::u16string> GetTempFolder() {
+  char16_t buffer[kFolderBufferSize + 1] = {};
   const uint32_t length = Os().GetTempPath(buffer, kFolderBufferSize);
   // 0 is a failure; a length of the buffer size or more is the size needed,
   // and the buffer then holds nothing usable.
   if (length == 0 || length >= kFolderBufferSize) return std::nullopt;
-  std::string folder(buffer);
-  if (folder.empty() || IsForbiddenCleanRoot(folder)) return std::nullopt;
+  std::u16string folder(buffer);
+  // An empty or relative path would name the current folder; a root, a
+  // whole drive.
+  const std::u16string root = RootOf(folder);
+  if (root.empty() || Trimmed(folder).size() <= Trimmed(root).size()) return std::nullopt;
   return folder;
 }
 
-void CleanFolderTree(const std::string& root) {
+void CleanFolderTree(const std::u16string& root) {
   CleanRoot = root;
-  // Resolved once, like the deletion run's target: nothing outside what the
-  // folder resolves to now is acted on, whatever changes during the clean-up.
-  const CheckedTree tree(root);
-  if (tree.Top()) EmptyFolderTree(root, tree.Top(), tree);
+  // Opened once: the folder checked is the folder cleaned, whatever changes
+  // meanwhile.
+  TreeWalk walk(root);
+  if (!walk.Top() || IsForbiddenCleanTop(walk, root)) return;
+  EmptyFolderTree(walk);
 }
 
-void EmptyFolderTree(const std::string& folder, const CheckedEntry& self, const CheckedTree& tree) {
-  // Files: only the plain words 32 and 33, each checked before it is changed.
-  ForEachEntry(self, [&](const FindEntry& entry) {
-    if (IsPlainFile(entry.attributes) && EntryIsFaithful(entry)) {
-      if (const CheckedEntry file = tree.OpenFile(folder + "\\" + entry.name)) {
-        file.SetAttributes(kAttrArchive);
-        file.Delete();
-      }
-    }
-    return true;
-  });
-
-  // Plain sub-folders, each emptied and removed before the next. Hidden,
-  // system and volume entries never have a plain word.
-  ForEachEntry(self, [&](const FindEntry& entry) {
-    if (!entry.name.empty() && entry.name[0] != '.' && IsPlainFolder(entry.attributes) &&
-        EntryIsFaithful(entry)) {
-      const std::string path = folder + "\\" + entry.name;
-      if (const CheckedEntry sub = tree.OpenFolder(path)) EmptyFolderTree(path, sub, tree);
-    }
-    return true;
-  });
-
-  // The top stays; every other folder goes when `self` closes, if empty.
-  if (folder != CleanRoot) {
-    self.SetAttributes(kAttrDirectory);
-    self.Delete();
-  }
+void EmptyFolderTree(TreeWalk& walk) {
+  CleanVisitor visitor(walk);
+  walk.Run(visitor);
 }
 
 void ClearUrlCache() {

@@ -7,30 +7,31 @@
 #include <optional>
 #include <string>
 
-#include "engine/CheckedTree.h"
+#include "engine/TreeWalk.h"
 
 namespace purga {
 
 // The top folder of the last folder clean-up, exactly as passed.
-extern std::string CleanRoot;
+extern std::u16string CleanRoot;
 
 // The Windows temporary folder with its trailing backslash, or nothing when
 // it cannot be had whole: the platform call fails, the path needs 514
-// characters or more, or it is empty. Nothing either when the platform names
-// a folder that must never be emptied: a drive or share root, the system
-// folder or the folder above it (GetTempPathA falls back to the Windows
-// folder when no temporary folder is configured), or the user's profile
-// folder or one above it (its fallback when TMP and TEMP are unset).
-std::optional<std::string> GetTempFolder();
+// characters or more, or it is empty, not absolute or the root of a drive or
+// a share.
+std::optional<std::u16string> GetTempFolder();
 
 // Stores `root` in CleanRoot and empties the tree below it: files whose
 // attribute word is exactly 32 or 33 are deleted (read-only cleared first),
 // plain sub-folders (16 or 17) are emptied the same way and removed. `root`
-// itself stays. Every entry is checked to lie below what `root` resolves to
-// when the clean-up starts, and changed only through that check.
-void CleanFolderTree(const std::string& root);
-// One folder of it, opened and checked as `self`.
-void EmptyFolderTree(const std::string& folder, const CheckedEntry& self, const CheckedTree& tree);
+// itself stays. It is opened once, links followed, and cleaned only when the
+// folder opened is none that must never be emptied: the root of a volume or a
+// share, the Windows or the system folder, or the user's profile folder or
+// one above it (where GetTempPath falls back when no temporary folder is
+// set). Each is compared with it by identity (volume and file ID), so that
+// no link, short name or mapped drive makes another name for one of them.
+void CleanFolderTree(const std::u16string& root);
+// The clean-up's walk of an opened tree.
+void EmptyFolderTree(TreeWalk& walk);
 
 // Deletes every downloaded-content entry of the URL cache. Cookies and
 // history entries, which Wine's enumeration returns as well, are left alone.

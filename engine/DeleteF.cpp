@@ -16,13 +16,13 @@ constexpr uint32_t kFailedDeletionPauseMs = 30;
 
 std::atomic<int32_t> TFileDelte::alive_{0};
 
-bool NameIsFaithful(const std::string& name) {
-  if (name.empty()) return false;
-  if (name.back() == '.' || name.back() == ' ') return false;
-  // Half a character (a lead byte at the end) can only name something else.
-  if (Os().IsLeadByte(static_cast<uint8_t>(name.back())) && StartsCharacter(name, name.size() - 1))
-    return false;
-  return FindLastSeparator(name, "\\/:*?<>\"|") == std::string::npos;
+std::optional<std::string> MatchedExtension(const std::u16string& name) {
+  const size_t dot = name.rfind(u'.');
+  if (dot == std::u16string::npos) return std::string();
+  bool exact = false;
+  const std::string extension = Os().ToAnsi(name.substr(dot), exact);
+  if (!exact) return std::nullopt;
+  return Os().UpperCase(extension);
 }
 
 TFileDelte::TFileDelte(RunWindow& owner) try : OwnerWindow(owner), root_(TargetFolder) {
@@ -70,14 +70,11 @@ void TFileDelte::Execute() {
     ShowCount(RunCaption::DeletedCount, 0);
     ProgressText.clear();
     HandOver();
-    // The user chose this path: it is resolved once, links followed, and
-    // nothing outside what it resolves to is ever acted on.
-    const CheckedTree tree(root_);
-    tree_ = &tree;
-    if (tree.Top()) WalkFolder(root_, tree.Top());
-    tree_ = nullptr;
+    // The user chose this path: it is opened once, links followed, and
+    // everything below it is reached from that handle.
+    TreeWalk walk(Os().ToWide(root_));
+    WalkFolder(walk);
   } catch (...) {
-    tree_ = nullptr;
   }
   try {
     ProgressText.clear();
@@ -95,56 +92,54 @@ void TFileDelte::Execute() {
   }
 }
 
-void TFileDelte::WalkFolder(const std::string& folder, const CheckedEntry& self) {
-  // Files first; this listing is closed before the sub-folder pass.
-  ForEachEntry(self, [&](const FindEntry& entry) {
-    if (StopRequested.load() == 1) return false;
-    if (IsPlainFile(entry.attributes)) HandleFile(entry, folder);
-    return true;
-  });
-
-  // A stop during the file pass leaves this folder as it is.
-  if (StopRequested.load() != 0) return;
-
-  // Sub-folders, each walked completely while this listing stays open. A
-  // folder is entered only once it is checked to be the one listed here.
-  ForEachEntry(self, [&](const FindEntry& entry) {
-    if (StopRequested.load() == 1) return false;
-    if (!entry.name.empty() && entry.name[0] != '.' && IsPlainFolder(entry.attributes) &&
-        EntryIsFaithful(entry)) {
-      const std::string path = folder + "\\" + entry.name;
-      if (const CheckedEntry sub = tree_->OpenFolder(path)) WalkFolder(path, sub);
-    }
-    return true;
-  });
-
-  // Reached also after a stop in the sub-folder pass. The platform refuses to
-  // remove a folder that still holds anything; it goes when `self` closes.
-  if (FlagSet(DeleteSettings.DeleteEmptyFolders)) {
-    if (FlagSet(DeleteSettings.DeleteReadOnly)) self.SetAttributes(kAttrDirectory);
-    self.Delete();
+// The run's steps of the walk. StopRequested is looked at between entries:
+// a stop in a folder's file pass leaves that folder as it is, a stop in its
+// sub-folder pass still lets it try its removal.
+class TFileDelte::RunVisitor : public TreeWalk::Visitor {
+ public:
+  RunVisitor(TFileDelte& worker, TreeWalk& walk) : worker_(worker), walk_(walk) {}
+  bool LeavePass() override { return StopRequested.load() == 1; }
+  bool LeaveFolder() override { return StopRequested.load() != 0; }
+  void File(const FindEntry& entry) override { worker_.HandleFile(entry, walk_); }
+  void Leave(const CheckedEntry& folder, bool top) override {
+    // A chosen folder that is a link leads to the folder walked; neither is
+    // the user's to change. The platform refuses to remove a folder that
+    // still holds anything; it goes when its handle closes.
+    if (!FlagSet(DeleteSettings.DeleteEmptyFolders) || (top && walk_.TopIsLink())) return;
+    if (FlagSet(DeleteSettings.DeleteReadOnly)) folder.SetAttributes(kAttrDirectory);
+    folder.Delete();
   }
+
+ private:
+  TFileDelte& worker_;
+  TreeWalk& walk_;
+};
+
+void TFileDelte::WalkFolder(TreeWalk& walk) {
+  RunVisitor visitor(*this, walk);
+  walk.Run(visitor);
 }
 
-void TFileDelte::HandleFile(const FindEntry& entry, const std::string& folder) {
-  ProgressText = entry.name;
+void TFileDelte::HandleFile(const FindEntry& entry, TreeWalk& walk) {
+  // Shown in the code page; the file itself is reached by its own name.
+  bool exact = false;
+  const std::string shown = Os().ToAnsi(entry.name, exact);
+  ProgressText = shown;
   HandOver();
   const int32_t sizeKB = SizeKB(entry.size);
-  const std::string extension = Os().UpperCase(FileExtension(entry.name));
-  const int32_t selected = MatchFile(extension, sizeKB);
+  const auto extension = MatchedExtension(entry.name);
+  const int32_t selected = extension ? MatchFile(*extension, sizeKB) : 0;
   ++ReadCount;
   ShowCount(RunCaption::ReadCount, ReadCount);
   if (selected != 1) return;
 
   bool deleted = false;
   try {
-    // A file that cannot be named safely, or is not the file listed, is
-    // reported like a failed deletion.
-    if (EntryIsFaithful(entry)) {
-      if (const CheckedEntry file = tree_->OpenFile(folder + "\\" + entry.name)) {
-        if (FlagSet(DeleteSettings.DeleteReadOnly)) file.SetAttributes(kAttrArchive);
-        deleted = file.Delete();
-      }
+    // A file that is not the one listed, where it was listed, is reported
+    // like a failed deletion.
+    if (const CheckedEntry file = walk.OpenFile(entry)) {
+      if (FlagSet(DeleteSettings.DeleteReadOnly)) file.SetAttributes(kAttrArchive);
+      deleted = file.Delete();
     }
   } catch (...) {
     deleted = false;
@@ -153,7 +148,7 @@ void TFileDelte::HandleFile(const FindEntry& entry, const std::string& folder) {
     ++DeletedCount;
     ShowCount(RunCaption::DeletedCount, DeletedCount);
   } else {
-    ProgressText = entry.name + " 削除できません";
+    ProgressText = shown + " 削除できません";
     HandOver();
     Os().Sleep(kFailedDeletionPauseMs);
   }

@@ -30,8 +30,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/CheckedTree.h"
 #include "engine/RunWindow.h"
+#include "engine/TreeWalk.h"
 #include "platform/Platform.h"
 
 namespace purga {
@@ -53,14 +53,18 @@ class TFileDelte {
   static void StopAndWait(const std::function<void()>& service);
 
  private:
+  class RunVisitor;
+
   // Only the thread body deletes the worker.
   ~TFileDelte() = default;
 
   static void ThreadBody(TFileDelte* self);
   void Execute();
-  // `self` is the folder, opened and checked.
-  void WalkFolder(const std::string& folder, const CheckedEntry& self);
-  void HandleFile(const FindEntry& entry, const std::string& folder);
+  // Walks the tree below root_, each folder's files before its sub-folders,
+  // and removes the folders left empty when the options say so.
+  void WalkFolder(TreeWalk& walk);
+  // One plain file of the folder being walked.
+  void HandleFile(const FindEntry& entry, TreeWalk& walk);
   void HandOver();
   void ShowCount(RunCaption which, int64_t value);
 
@@ -72,34 +76,13 @@ class TFileDelte {
   // program-wide string again as soon as RunGuard is cleared, while this
   // worker still takes the final free-space reading.
   const std::string root_;
-  // The tree below root_, resolved when the walk starts.
-  const CheckedTree* tree_ = nullptr;
 
   static std::atomic<int32_t> alive_;
 };
 
-// The only attribute words the walk and the temporary-folder clean-up act
-// on: a plain file (archive bit, with or without read-only) and a plain
-// folder (with or without read-only). Any further bit, reparse point (1024)
-// included, leaves the entry alone.
-inline bool IsPlainFile(uint32_t word) {
-  return word == kAttrArchive || word == (kAttrArchive | kAttrReadOnly);
-}
-inline bool IsPlainFolder(uint32_t word) {
-  return word == kAttrDirectory || word == (kAttrDirectory | kAttrReadOnly);
-}
-
-// True when the platform's ANSI name of a directory entry can be handed back
-// to it and still mean that entry. A name holding "?" (a character the code
-// page lacks), a wildcard, a single-byte "\", "/" or ":" (for instance a
-// character mapped to 0x5C such as the yen sign), ending in "." or " "
-// (which the platform strips from a path) or in a lone lead byte would name
-// something else.
-bool NameIsFaithful(const std::string& name);
-// The same for a listed entry, whose listing may also know that its name came
-// out as a look-alike.
-inline bool EntryIsFaithful(const FindEntry& entry) {
-  return entry.exact && NameIsFaithful(entry.name);
-}
+// The extension of a listed name as the matching rules take it: from its
+// last "." to the end, in the code page and upper-cased. Nothing when it has
+// no exact form there, so that no look-alike is ever matched.
+std::optional<std::string> MatchedExtension(const std::u16string& name);
 
 }  // namespace purga

@@ -2,48 +2,50 @@
 //
 // Every OS call that the settings, the engine and the shared routines make goes
 // through this interface, with the meaning of the Win32 call it stands for:
-// ANSI (code page 932) strings, complete attribute words and the platform's
-// failure values. The Win32 implementation is a thin translation; tests use an
-// in-memory fake with scripted failures and an operation log.
+// ANSI (code page 932) strings where the windows and the settings file meet
+// it, the file system's own UTF-16 names where the deletion walk and the
+// clean-up do, complete attribute words and the platform's failure values. The Win32 implementation
+// is a thin translation; tests use an in-memory fake with scripted failures and an operation log.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace purga {
 
-// One directory entry as find-first/find-next reports it.
+// One directory entry as a listing reports it. The name is the file
+// system's own (UTF-16): the program's code page is only how it is shown.
 struct FindEntry {
-  std::string name;            // cFileName, without path
+  std::u16string name;         // without path
   uint32_t attributes = 0;     // the complete attribute word
-  uint64_t size = 0;           // nFileSizeHigh:nFileSizeLow
+  uint64_t size = 0;           // end of file, in bytes
   uint64_t lastWriteTime = 0;  // FILETIME (UTC, 100 ns ticks since 1601)
-  // False when the name in the code page is not the entry's own name: a
-  // character the code page lacks came out as "?" or as a look-alike. Only a
-  // listing through a folder's handle can tell; the find calls report true.
-  bool exact = true;
+  uint64_t fileId = 0;         // the file system's ID of the entry; 0 when it gives none
+};
+
+// What GetEntryInfo reads from an open entry.
+struct EntryInfo {
+  uint32_t attributes = 0;  // the complete attribute word
+  uint64_t fileId = 0;      // as a listing of its folder gives it
 };
 
 // Opaque handles; nullptr always means "failed / none".
 using FindHandle = void*;
 using FileHandle = void*;
 using CacheHandle = void*;
-// A file or folder opened to be checked, and then changed or deleted through
-// the same open object: nothing can take its place between check and act.
+// A file or folder opened to be checked, and then listed, changed or deleted
+// through the same open object: nothing can take its place between check
+// and act.
 using EntryHandle = void*;
 
-// What OpenEntry opens.
-enum class EntryKind {
-  File,               // a file; a link at the end of the path is not followed
-  Folder,             // a folder, likewise, opened for listing too
-  FolderThroughLinks  // a folder as its path leads to it, links followed
-};
+// What OpenChild opens: a file or a folder, never the other.
+enum class EntryKind { File, Folder };
 
-// The access OpenEntry asks for.
-enum class EntryAccess {
-  Change,  // read and write the attributes, and delete
-  Look     // read the attributes (and list a folder) only
-};
+// The rights an open entry is asked for, beside reading its attributes.
+inline constexpr uint32_t kRightList = 1;    // list a folder
+inline constexpr uint32_t kRightChange = 2;  // write the attributes
+inline constexpr uint32_t kRightDelete = 4;  // delete
 
 // How OpenFile opens a file.
 enum class OpenMode {
@@ -72,35 +74,56 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // Folder enumeration (FindFirstFileA / FindNextFileA / FindClose). Every
-  // entry is returned, "." and ".." included.
+  // Folder enumeration by pattern (FindFirstFileA / FindNextFileA /
+  // FindClose). Every entry is returned, "." and ".." included.
   virtual FindHandle FindFirst(const std::string& pattern, FindEntry& entry) = 0;
   virtual bool FindNext(FindHandle handle, FindEntry& entry) = 0;
   virtual void FindClose(FindHandle handle) = 0;
 
   virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
 
-  // Entries acted on through a checked handle (CreateFileA, OPEN_EXISTING;
-  // a folder is shared for reading and writing but not for deletion, so that
-  // Windows lets nobody rename it while it is held).
-  virtual EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) = 0;
-  // The attribute word of the open entry (FILE_BASIC_INFO).
-  virtual bool GetEntryAttributes(EntryHandle entry, uint32_t& attributes) = 0;
-  // GetFinalPathNameByHandle, normalised, as "\\?\C:\..." or
-  // "\\?\UNC\server\share\...". False when it fails or the path has no
-  // exact form in the code page.
-  virtual bool GetEntryFinalPath(EntryHandle entry, std::string& path) = 0;
-  // SetFileInformationByHandle: the attribute word (FileBasicInfo, times kept)
-  // and deletion (FileDispositionInfo): the entry goes when its handle is
-  // closed. A folder that is not empty, a read-only file and an entry opened
-  // with EntryAccess::Look refuse it.
+  // Names between the file system's UTF-16 and the code page. ToWide reads
+  // code-page text as the ANSI calls do. ToAnsi writes no look-alike: a
+  // character the code page lacks comes out as "?", and `exact` is true only
+  // when the text reads back as the very same characters.
+  virtual std::u16string ToWide(const std::string& ansi) = 0;
+  virtual std::string ToAnsi(const std::u16string& wide, bool& exact) = 0;
+  // True when the file system takes the two names for the same name (case
+  // ignored, CompareStringOrdinal).
+  virtual bool SameName(const std::u16string& a, const std::u16string& b) = 0;
+
+  // Entries reached through handles. A folder is opened by its path once,
+  // links followed (CreateFileW); everything below it is opened by its name
+  // relative to the handle of its folder (NtCreateFile with RootDirectory),
+  // without following a link at it, so that no path is read twice. Folders
+  // are shared for reading and writing but not for deletion, so that Windows
+  // lets nobody rename them while they are held. `rights` are kRight* bits;
+  // the attributes can always be read.
+  virtual EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) = 0;
+  virtual EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
+                                uint32_t rights) = 0;
+  // The attribute word (FileBasicInformation) and the file ID
+  // (FileInternalInformation) of the open entry.
+  virtual bool GetEntryInfo(EntryHandle entry, EntryInfo& info) = 0;
+  // The serial number of the entry's volume (with the file ID, its identity).
+  virtual bool GetEntryVolume(EntryHandle entry, uint64_t& serial) = 0;
+  // The entry's path on its volume, without the volume ("\" for its root;
+  // FileNameInformation, which needs no drive letter).
+  virtual bool GetEntryPath(EntryHandle entry, std::u16string& path) = 0;
+  // The next batch of entries of an open folder, "." and ".." included
+  // (FileIdBothDirectoryInfo); `restart` begins at the first. False when
+  // there are no more, or the folder cannot be listed.
+  virtual bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) = 0;
+  // The attribute word (FILE_BASIC_INFO; the times stay) and deletion
+  // (FileDispositionInfo): the entry goes when its last handle is closed. A
+  // folder that is not empty, a read-only file and an entry opened without
+  // the right refuse it.
   virtual bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) = 0;
   virtual bool DeleteEntry(EntryHandle entry) = 0;
   virtual void CloseEntry(EntryHandle entry) = 0;
-  // Lists an open folder through its handle (GetFileInformationByHandleEx),
-  // "." and ".." included, names converted as the find calls convert them;
-  // FindNext and FindClose go on from here.
-  virtual FindHandle FindFirstIn(EntryHandle folder, FindEntry& entry) = 0;
+  // GetFileAttributesW: the word of what `path` names, a link at its end not
+  // followed; 0xFFFFFFFF when there is nothing.
+  virtual uint32_t GetPathAttributes(const std::u16string& path) = 0;
 
   virtual void Sleep(uint32_t milliseconds) = 0;
 
@@ -120,12 +143,14 @@ class Platform {
   // Buffer-filling calls with the Win32 meaning: they write at most `size`
   // characters including the NUL and return the platform's length result.
   virtual uint32_t GetSystemDirectory(char* buffer, uint32_t size) = 0;
-  virtual uint32_t GetTempPath(char* buffer, uint32_t size) = 0;
+  // GetTempPathW, with the same meaning.
+  virtual uint32_t GetTempPath(char16_t* buffer, uint32_t size) = 0;
   virtual uint32_t GetModuleFileName(char* buffer, uint32_t size) = 0;
-  virtual uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) = 0;
-  // The user's profile folder as the shell knows it (SHGetFolderPathA,
+  // The value of an environment variable; false when it is not set.
+  virtual bool GetEnvironmentVariable(const std::u16string& name, std::u16string& value) = 0;
+  // The user's profile folder as the shell knows it (SHGetFolderPathW,
   // CSIDL_PROFILE). False when there is none.
-  virtual bool GetProfileFolder(std::string& path) = 0;
+  virtual bool GetProfileFolder(std::u16string& path) = 0;
 
   // GetDiskFreeSpaceExA's bytes available to the caller; root may be empty
   // for the current drive. False when the query fails.

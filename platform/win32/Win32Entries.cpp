@@ -1,9 +1,13 @@
 // Folder listings, by pattern or through a folder's handle, and the entries
-// that are checked and then changed or deleted through their own handle.
+// that are opened relative to their folder, checked, and then changed or
+// deleted through their own handle.
+#include <winternl.h>
+
 #include <cstddef>
 #include <memory>
 #include <string>
 
+#include "common/AnsiName.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/FileTimes.h"
 #include "platform/win32/Win32Api.h"
@@ -11,75 +15,73 @@
 
 namespace purga {
 
+// The seam's UTF-16 is Windows' own.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
 namespace {
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+std::u16string FromWide(std::wstring_view text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
 
 uint64_t FromLarge(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }
 
-// A wide text in the code page, converted as the ANSI calls convert names.
-// `exact` tells whether it converts back to the same text: false when a
-// character came out as "?" or as a look-alike.
-std::string ToAnsi(std::wstring_view wide, bool& exact) {
-  std::string ansi = purga::ToAnsi(wide);
-  exact = ToWide(ansi) == wide;
-  return ansi;
+// The information classes and records of NtQueryInformationFile that the
+// headers leave out.
+constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
+constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+constexpr auto kFileNameInformation = static_cast<FILE_INFORMATION_CLASS>(9);
+struct BasicInformation {
+  LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;
+  ULONG fileAttributes;
+};
+struct InternalInformation {
+  LARGE_INTEGER indexNumber;
+};
+constexpr ULONG kFileOpenReparsePoint = 0x00200000;
+constexpr ULONG kFileOpenForBackupIntent = 0x00004000;
+
+bool Query(HANDLE handle, void* record, ULONG size, FILE_INFORMATION_CLASS kind) {
+  IO_STATUS_BLOCK status;
+  return NT_SUCCESS(::NtQueryInformationFile(handle, &status, record, size, kind));
 }
 
-// One open listing: FindFirstFileA's handle, or a folder's handle with the
-// records last read through it.
+// The access that `rights` stand for; the attributes can always be read,
+// and SYNCHRONIZE makes the handle's calls wait for their result.
+ACCESS_MASK Access(uint32_t rights, bool folder) {
+  ACCESS_MASK access = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  if (folder && (rights & kRightList) != 0) access |= FILE_LIST_DIRECTORY;
+  if ((rights & kRightChange) != 0) access |= FILE_WRITE_ATTRIBUTES;
+  if ((rights & kRightDelete) != 0) access |= DELETE;
+  return access;
+}
+
+// A folder lets others read and write but not delete or rename it while it
+// is held; a file is shared for everything.
+constexpr ULONG kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ULONG kFileSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// One open listing by pattern (FindFirstFileW).
 struct Listing {
   HANDLE find = INVALID_HANDLE_VALUE;
-  HANDLE folder = nullptr;  // not owned
-  // Only a listing through a handle has them: room for about a hundred
-  // records per call, since one call costs a trip to the file system and
-  // every level of a walk keeps its listing open. new[] aligns them for the
-  // records' 64-bit fields.
-  static constexpr DWORD kRecordBytes = 16 * 1024;
-  std::unique_ptr<unsigned char[]> records;
-  DWORD next = 0;  // offset of the next record in `records`
-  bool atEnd = true;
 };
 
-void ToEntry(const WIN32_FIND_DATAA& data, FindEntry& entry) {
-  entry.name = data.cFileName;
+void ToEntry(const WIN32_FIND_DATAW& data, FindEntry& entry) {
+  entry.name = FromWide(data.cFileName);
   entry.attributes = data.dwFileAttributes;
   entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.lastWriteTime = FromFileTime(data.ftLastWriteTime);
-  entry.exact = true;
-}
-
-// Reads the next batch of records; `restart` begins at the first entry.
-bool ReadRecords(Listing& listing, bool restart) {
-  const auto kind = restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
-  if (!::GetFileInformationByHandleEx(listing.folder, kind, listing.records.get(),
-                                      Listing::kRecordBytes))
-    return false;
-  listing.next = 0;
-  listing.atEnd = false;
-  return true;
-}
-
-// The record at `next`, moving `next` on; false when the listing is over.
-bool TakeRecord(Listing& listing, FindEntry& entry) {
-  if (listing.atEnd && !ReadRecords(listing, false)) return false;
-  const auto* record =
-      reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing.records.get() + listing.next);
-  entry.name = ToAnsi(std::wstring_view(record->FileName, record->FileNameLength / sizeof(WCHAR)),
-                      entry.exact);
-  entry.attributes = record->FileAttributes;
-  entry.size = FromLarge(record->EndOfFile);
-  entry.lastWriteTime = FromLarge(record->LastWriteTime);
-  if (record->NextEntryOffset == 0)
-    listing.atEnd = true;
-  else
-    listing.next += record->NextEntryOffset;
-  return true;
+  entry.fileId = 0;
 }
 
 }  // namespace
 
 FindHandle Win32Platform::FindFirst(const std::string& pattern, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+  WIN32_FIND_DATAW data;
+  const HANDLE find = ::FindFirstFileW(purga::ToWide(pattern).c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return nullptr;
   ToEntry(data, entry);
   auto listing = std::make_unique<Listing>();
@@ -87,64 +89,140 @@ FindHandle Win32Platform::FindFirst(const std::string& pattern, FindEntry& entry
   return listing.release();
 }
 
-FindHandle Win32Platform::FindFirstIn(EntryHandle folder, FindEntry& entry) {
-  auto listing = std::make_unique<Listing>();
-  listing->folder = folder;
-  listing->records = std::make_unique<unsigned char[]>(Listing::kRecordBytes);
-  if (!ReadRecords(*listing, true) || !TakeRecord(*listing, entry)) return nullptr;
-  return listing.release();
-}
-
 bool Win32Platform::FindNext(FindHandle handle, FindEntry& entry) {
-  auto& listing = *static_cast<Listing*>(handle);
-  if (listing.folder != nullptr) return TakeRecord(listing, entry);
-  WIN32_FIND_DATAA data;
-  if (!::FindNextFileA(listing.find, &data)) return false;
+  WIN32_FIND_DATAW data;
+  if (!::FindNextFileW(static_cast<Listing*>(handle)->find, &data)) return false;
   ToEntry(data, entry);
   return true;
 }
 
 void Win32Platform::FindClose(FindHandle handle) {
   std::unique_ptr<Listing> listing(static_cast<Listing*>(handle));
-  if (listing->find != INVALID_HANDLE_VALUE) ::FindClose(listing->find);
+  ::FindClose(listing->find);
 }
 
-EntryHandle Win32Platform::OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) {
-  DWORD desired = FILE_READ_ATTRIBUTES;
-  if (access == EntryAccess::Change) desired |= DELETE | FILE_WRITE_ATTRIBUTES;
-  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  DWORD flags = 0;
-  if (kind != EntryKind::File) {
-    desired |= FILE_LIST_DIRECTORY;
-    share &= ~FILE_SHARE_DELETE;
-    flags |= FILE_FLAG_BACKUP_SEMANTICS;
+std::u16string Win32Platform::ToWide(const std::string& ansi) {
+  return FromWide(purga::ToWide(ansi));
+}
+
+std::string Win32Platform::ToAnsi(const std::u16string& wide, bool& exact) {
+  const AnsiCodec codec{ToAnsiNoBestFit, purga::ToWide};
+  const auto convert = [&](std::u16string_view text) {
+    return ToAnsiExact(
+        codec, std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
+  };
+  AnsiName name = convert(wide);
+  exact = name.exact;
+  if (name.exact) return std::move(name.text);
+  // Shown only: each character the code page lacks stands as "?".
+  std::string shown;
+  for (size_t at = 0; at < wide.size();) {
+    const bool pair = wide[at] >= 0xD800 && wide[at] <= 0xDBFF && at + 1 < wide.size() &&
+                      wide[at + 1] >= 0xDC00 && wide[at + 1] <= 0xDFFF;
+    const size_t length = pair ? 2 : 1;
+    const AnsiName part = convert(std::u16string_view(wide).substr(at, length));
+    shown += part.exact ? part.text : "?";
+    at += length;
   }
-  if (kind != EntryKind::FolderThroughLinks) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
-  const HANDLE handle =
-      ::CreateFileA(path.c_str(), desired, share, nullptr, OPEN_EXISTING, flags, nullptr);
+  return shown;
+}
+
+bool Win32Platform::SameName(const std::u16string& a, const std::u16string& b) {
+  return ::CompareStringOrdinal(Wide(a), static_cast<int>(a.size()), Wide(b),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+EntryHandle Win32Platform::OpenFolder(const std::u16string& path, uint32_t rights) {
+  const HANDLE handle = ::CreateFileW(Wide(path), Access(rights, true), kFolderSharing, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
 }
 
-bool Win32Platform::GetEntryAttributes(EntryHandle entry, uint32_t& attributes) {
-  FILE_BASIC_INFO info = {};
-  if (!::GetFileInformationByHandleEx(entry, FileBasicInfo, &info, sizeof info)) return false;
-  attributes = info.FileAttributes;
+EntryHandle Win32Platform::OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
+                                     uint32_t rights) {
+  const bool isFolder = kind == EntryKind::Folder;
+  UNICODE_STRING text;
+  text.Buffer = const_cast<PWSTR>(Wide(name));
+  text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(char16_t));
+  OBJECT_ATTRIBUTES object;
+  InitializeObjectAttributes(&object, &text, 0, folder, nullptr);
+  // A link at the name is opened as itself, never followed.
+  ULONG options = kFileOpenReparsePoint | FILE_SYNCHRONOUS_IO_NONALERT;
+  options |= isFolder ? FILE_DIRECTORY_FILE | kFileOpenForBackupIntent : FILE_NON_DIRECTORY_FILE;
+  IO_STATUS_BLOCK status;
+  HANDLE handle = nullptr;
+  const NTSTATUS result =
+      ::NtCreateFile(&handle, Access(rights, isFolder), &object, &status, nullptr, 0,
+                     isFolder ? kFolderSharing : kFileSharing, FILE_OPEN, options, nullptr, 0);
+  if (!NT_SUCCESS(result)) {
+    ::SetLastError(::RtlNtStatusToDosError(result));
+    return nullptr;
+  }
+  return handle;
+}
+
+bool Win32Platform::GetEntryInfo(EntryHandle entry, EntryInfo& info) {
+  BasicInformation basic = {};
+  InternalInformation internal = {};
+  if (!Query(entry, &basic, sizeof basic, kFileBasicInformation) ||
+      !Query(entry, &internal, sizeof internal, kFileInternalInformation))
+    return false;
+  info.attributes = basic.fileAttributes;
+  info.fileId = FromLarge(internal.indexNumber);
   return true;
 }
 
-bool Win32Platform::GetEntryFinalPath(EntryHandle entry, std::string& path) {
-  std::wstring wide(MAX_PATH, L'\0');
-  DWORD length = 0;
+bool Win32Platform::GetEntryVolume(EntryHandle entry, uint64_t& serial) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!::GetFileInformationByHandle(entry, &information)) return false;
+  serial = information.dwVolumeSerialNumber;
+  return true;
+}
+
+bool Win32Platform::GetEntryPath(EntryHandle entry, std::u16string& path) {
+  // The record: a length in bytes, then the name. Most paths fit the first
+  // buffer; a longer one is asked for again with the room it needs.
+  ULONG small[512];
+  std::unique_ptr<ULONG[]> large;
+  ULONG* record = small;
+  ULONG bytes = sizeof small;
   for (;;) {
-    length = ::GetFinalPathNameByHandleW(entry, wide.data(), static_cast<DWORD>(wide.size()),
-                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return false;
-    if (length < wide.size()) break;
-    wide.resize(length + 1);  // the size needed, NUL included
+    IO_STATUS_BLOCK status;
+    const NTSTATUS result =
+        ::NtQueryInformationFile(entry, &status, record, bytes, kFileNameInformation);
+    if (NT_SUCCESS(result)) break;
+    if (result != static_cast<NTSTATUS>(0x80000005L) || record != small) return false;
+    bytes = static_cast<ULONG>(sizeof(ULONG) + record[0] + sizeof(WCHAR));
+    large = std::make_unique<ULONG[]>(bytes / sizeof(ULONG) + 1);
+    record = large.get();
   }
-  bool exact = false;
-  path = ToAnsi(std::wstring_view(wide.data(), length), exact);
-  return exact;
+  path.assign(reinterpret_cast<const char16_t*>(record + 1), record[0] / sizeof(WCHAR));
+  return true;
+}
+
+bool Win32Platform::ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) {
+  // Room for about a hundred records per call: one call costs a trip to the
+  // file system.
+  // The walk holds no other listing call while it makes this one: the
+  // records live on the stack, aligned for their 64-bit fields.
+  LONGLONG records[16 * 1024 / sizeof(LONGLONG)];
+  batch.clear();
+  const auto kind = restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
+  if (!::GetFileInformationByHandleEx(folder, kind, records, sizeof records)) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(records);
+  for (DWORD next = 0;;) {
+    const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + next);
+    FindEntry& entry = batch.emplace_back();
+    entry.name.assign(reinterpret_cast<const char16_t*>(record->FileName),
+                      record->FileNameLength / sizeof(WCHAR));
+    entry.attributes = record->FileAttributes;
+    entry.size = FromLarge(record->EndOfFile);
+    entry.lastWriteTime = FromLarge(record->LastWriteTime);
+    entry.fileId = FromLarge(record->FileId);
+    if (record->NextEntryOffset == 0) break;
+    next += record->NextEntryOffset;
+  }
+  return true;
 }
 
 bool Win32Platform::SetEntryAttributes(EntryHandle entry, uint32_t attributes) {
@@ -160,5 +238,9 @@ bool Win32Platform::DeleteEntry(EntryHandle entry) {
 }
 
 void Win32Platform::CloseEntry(EntryHandle entry) { ::CloseHandle(entry); }
+
+uint32_t Win32Platform::GetPathAttributes(const std::u16string& path) {
+  return ::GetFileAttributesW(Wide(path));
+}
 
 }  // namespace purga

@@ -92,24 +92,35 @@ uint32_t Win32Platform::GetSystemDirectory(char* buffer, uint32_t size) {
   return ::GetSystemDirectoryA(buffer, size);
 }
 
-uint32_t Win32Platform::GetTempPath(char* buffer, uint32_t size) {
-  return ::GetTempPathA(size, buffer);
+uint32_t Win32Platform::GetTempPath(char16_t* buffer, uint32_t size) {
+  return ::GetTempPathW(size, reinterpret_cast<wchar_t*>(buffer));
 }
 
 uint32_t Win32Platform::GetModuleFileName(char* buffer, uint32_t size) {
   return ::GetModuleFileNameA(nullptr, buffer, size);
 }
 
-uint32_t Win32Platform::GetEnvironmentVariable(const std::string& name, char* buffer,
-                                               uint32_t size) {
-  return ::GetEnvironmentVariableA(name.c_str(), buffer, size);
+bool Win32Platform::GetEnvironmentVariable(const std::u16string& name, std::u16string& value) {
+  const auto* wideName = reinterpret_cast<const wchar_t*>(name.c_str());
+  // The value may change between the size probe and the call: try again.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD needed = ::GetEnvironmentVariableW(wideName, nullptr, 0);
+    if (needed == 0) return false;
+    std::wstring buffer(needed, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(wideName, buffer.data(), needed);
+    if (length < needed) {
+      value.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      return length != 0;
+    }
+  }
+  return false;
 }
 
-bool Win32Platform::GetProfileFolder(std::string& path) {
-  char buffer[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+bool Win32Platform::GetProfileFolder(std::u16string& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
     return false;
-  path = buffer;
+  path = reinterpret_cast<const char16_t*>(buffer);
   return !path.empty();
 }
 

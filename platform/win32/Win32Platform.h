@@ -8,17 +8,24 @@ namespace purga {
 
 class Win32Platform : public Platform {
  public:
-  // Listings and entries: in Win32Entries.cpp.
+  // Listings, names and entries: in Win32Entries.cpp.
   FindHandle FindFirst(const std::string& pattern, FindEntry& entry) override;
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
-  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override;
-  bool GetEntryAttributes(EntryHandle entry, uint32_t& attributes) override;
-  bool GetEntryFinalPath(EntryHandle entry, std::string& path) override;
+  std::u16string ToWide(const std::string& ansi) override;
+  std::string ToAnsi(const std::u16string& wide, bool& exact) override;
+  bool SameName(const std::u16string& a, const std::u16string& b) override;
+  EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) override;
+  EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
+                        uint32_t rights) override;
+  bool GetEntryInfo(EntryHandle entry, EntryInfo& info) override;
+  bool GetEntryVolume(EntryHandle entry, uint64_t& serial) override;
+  bool GetEntryPath(EntryHandle entry, std::u16string& path) override;
+  bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) override;
   bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
   bool DeleteEntry(EntryHandle entry) override;
   void CloseEntry(EntryHandle entry) override;
-  FindHandle FindFirstIn(EntryHandle folder, FindEntry& entry) override;
+  uint32_t GetPathAttributes(const std::u16string& path) override;
 
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   void Sleep(uint32_t milliseconds) override;
@@ -30,10 +37,10 @@ class Win32Platform : public Platform {
   uint32_t LastError() override;
   std::string ErrorMessage(uint32_t code) override;
   uint32_t GetSystemDirectory(char* buffer, uint32_t size) override;
-  uint32_t GetTempPath(char* buffer, uint32_t size) override;
+  uint32_t GetTempPath(char16_t* buffer, uint32_t size) override;
   uint32_t GetModuleFileName(char* buffer, uint32_t size) override;
-  uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) override;
-  bool GetProfileFolder(std::string& path) override;
+  bool GetEnvironmentVariable(const std::u16string& name, std::u16string& value) override;
+  bool GetProfileFolder(std::u16string& path) override;
   bool GetDiskFreeBytes(const std::string& root, uint64_t& freeBytes) override;
   uint32_t GetDriveType(const std::string& root) override;
   bool GetCurrentDirectory(std::string& path) override;

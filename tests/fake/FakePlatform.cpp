@@ -1,6 +1,9 @@
 #include "tests/fake/FakePlatform.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace purga::test {
@@ -11,6 +14,7 @@ thread_local uint32_t lastError = 0;
 
 constexpr uint64_t kTicksPerSecond = 10'000'000;
 constexpr int64_t kDaysFrom1601To1970 = 134774;
+constexpr uint32_t kNoAttributes = 0xFFFFFFFFu;
 
 // Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -37,7 +41,78 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 
 bool IsCp932Lead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
+// A name as the file system compares it: ASCII letters without case.
+std::u16string Folded(std::u16string_view name) {
+  std::u16string folded(name);
+  for (char16_t& c : folded)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  return folded;
+}
+
+std::string AsciiLower(std::string text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<uint8_t>(text[i]);
+    if (IsCp932Lead(byte) && i + 1 < text.size()) {
+      ++i;
+      continue;
+    }
+    if (byte >= 'A' && byte <= 'Z') text[i] = static_cast<char>(byte - 'A' + 'a');
+  }
+  return text;
+}
+
+// One conversion of iconv, a character at a time where the other side lacks
+// it. Returns false when some character had no form.
+bool Convert(const char* to, const char* from, const char* in, size_t inBytes, size_t unit,
+             std::string& out, const std::string& missing) {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  const iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) std::abort();
+  bool exact = true;
+  char buffer[256];
+  while (inBytes > 0) {
+    char* output = buffer;
+    size_t room = sizeof buffer;
+    auto* input = const_cast<char*>(in);
+    const size_t done = iconv(cd, &input, &inBytes, &output, &room);
+    out.append(buffer, static_cast<size_t>(output - buffer));
+    in = input;
+    if (done != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    // A character the other side lacks, or half of one: it stands as
+    // `missing`, and the conversion goes on after it.
+    exact = false;
+    out += missing;
+    size_t skip = std::min(inBytes, unit);
+    if (unit == 2 && inBytes >= 4) {  // a UTF-16 pair goes whole
+      const auto high =
+          static_cast<uint16_t>(static_cast<uint8_t>(in[0]) | static_cast<uint8_t>(in[1]) << 8);
+      if (high >= 0xD800 && high <= 0xDBFF) skip = 4;
+    }
+    in += skip;
+    inBytes -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(cd);
+  return exact;
+}
+
 }  // namespace
+
+struct FakePlatform::Node {
+  std::u16string name;  // as created (case kept)
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+  uint64_t lastWriteTime = 0;
+  std::string content;
+  bool isFolder = false;
+  uint64_t id = 0;
+  uint64_t volume = 0;
+  bool isLink = false;
+  std::u16string linkTarget;
+  std::weak_ptr<Node> parent;                  // none for a drive's root and for a node taken out
+  std::map<std::u16string, NodePtr> children;  // by Folded(name)
+};
 
 struct FakePlatform::Find {
   std::string pattern;
@@ -47,7 +122,7 @@ struct FakePlatform::Find {
 };
 
 struct FakePlatform::OpenFileState {
-  std::string key;
+  NodePtr node;
   OpenMode mode;
   size_t position = 0;
   bool open = true;
@@ -57,6 +132,17 @@ struct FakePlatform::CacheFind {
   std::vector<std::string> urls;  // snapshot at FindFirst
   size_t next = 0;                // index of the entry the next call returns
   bool open = true;
+};
+
+struct FakePlatform::EntryState {
+  NodePtr node;
+  std::string path;  // as opened, in the code page
+  uint32_t rights = 0;
+  bool linkItself = false;  // a link opened as itself
+  bool deletePending = false;
+  bool open = true;
+  std::vector<FindEntry> listing;  // taken when a listing begins
+  size_t next = 0;
 };
 
 FakePlatform::FakePlatform() {
@@ -70,38 +156,18 @@ FakePlatform::FakePlatform() {
 
 FakePlatform::~FakePlatform() { SetPlatform(nullptr); }
 
-std::string FakePlatform::Key(const std::string& path) {
-  // Case-insensitive for ASCII letters, doubled backslashes collapsed and a
-  // trailing backslash dropped, as the platform treats paths.
-  std::string key;
-  bool afterSeparator = false;
-  for (size_t i = 0; i < path.size(); ++i) {
-    const auto byte = static_cast<uint8_t>(path[i]);
-    if (IsCp932Lead(byte) && i + 1 < path.size()) {
-      key += path[i];
-      key += path[++i];
-      afterSeparator = false;  // a trail byte 0x5C is no separator
-      continue;
-    }
-    if (path[i] == '\\' && afterSeparator) continue;
-    afterSeparator = path[i] == '\\';
-    key += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte - 'A' + 'a' : byte);
+std::vector<std::u16string> FakePlatform::Split(const std::u16string& path) {
+  // Doubled and trailing backslashes are no names, as the platform reads
+  // paths.
+  std::vector<std::u16string> names;
+  for (size_t at = 0; at <= path.size();) {
+    size_t end = path.find(u'\\', at);
+    if (end == std::u16string::npos) end = path.size();
+    if (end > at) names.push_back(path.substr(at, end - at));
+    at = end + 1;
   }
-  if (key.size() > 3 && afterSeparator) key.pop_back();
-  return key;
-}
-
-std::string FakePlatform::Parent(const std::string& key) {
-  size_t cut = std::string::npos;
-  for (size_t i = 0; i < key.size(); ++i) {
-    if (IsCp932Lead(static_cast<uint8_t>(key[i])) && i + 1 < key.size()) {
-      ++i;
-      continue;
-    }
-    if (key[i] == '\\') cut = i;
-  }
-  if (cut == std::string::npos) return {};
-  return key.substr(0, cut);
+  if (names.empty() || names[0].size() != 2 || names[0][1] != u':') return {};
+  return names;
 }
 
 void FakePlatform::Record(const std::string& line) {
@@ -111,119 +177,223 @@ void FakePlatform::Record(const std::string& line) {
 
 void FakePlatform::SetError(uint32_t code) { lastError = code; }
 
-FakePlatform::Node& FakePlatform::MakeNode(const std::string& path) {
-  Node& node = nodes_[Key(path)];
-  // The name is everything after the last separator that is not a trail byte.
-  const size_t cut = Parent(path).size();
-  node.name = path.substr(cut == 0 ? 0 : cut + 1);
-  if (node.id == 0) node.id = nextId_++;
-  node.isLink = false;
-  node.linkTarget.clear();
+FakePlatform::NodePtr FakePlatform::Target(const NodePtr& link) const {
+  return Resolve(link->linkTarget, true, 1);
+}
+
+FakePlatform::NodePtr FakePlatform::Resolve(const std::u16string& path, bool followLast,
+                                            int depth) const {
+  // A chain of more links than this is a loop, as the platform would say.
+  if (depth > 32) return nullptr;
+  const std::vector<std::u16string> names = Split(path);
+  if (names.empty()) return nullptr;
+  char16_t letter = names[0][0];
+  if (letter >= u'a' && letter <= u'z') letter = static_cast<char16_t>(letter - u'a' + u'A');
+  const auto drive = drives_.find(letter);
+  if (drive == drives_.end()) return nullptr;
+  NodePtr node = drive->second;
+  for (size_t i = 1; i < names.size(); ++i) {
+    const auto child = node->children.find(Folded(names[i]));
+    if (child == node->children.end()) return nullptr;
+    node = child->second;
+    if (node->isLink && (i + 1 < names.size() || followLast)) {
+      node = Resolve(node->linkTarget, true, depth + 1);
+      if (!node) return nullptr;
+    }
+  }
   return node;
 }
 
-void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
+FakePlatform::NodePtr FakePlatform::Make(const std::u16string& path, bool folder) {
+  const std::vector<std::u16string> names = Split(path);
+  if (names.empty()) std::abort();  // a test's own mistake
+  char16_t letter = names[0][0];
+  if (letter >= u'a' && letter <= u'z') letter = static_cast<char16_t>(letter - u'a' + u'A');
+  NodePtr& root = drives_[letter];
+  if (!root) {
+    root = std::make_shared<Node>();
+    root->name = std::u16string(1, letter) + u":";
+    root->isFolder = true;
+    root->attributes = kAttrDirectory;
+    root->id = nextId_++;
+    root->volume = 0x1000 + letter;
+  }
+  NodePtr node = root;
+  if (names.size() == 1) return node;
+  for (size_t i = 1; i < names.size(); ++i) {
+    NodePtr& child = node->children[Folded(names[i])];
+    const bool last = i + 1 == names.size();
+    if (!child) {
+      child = std::make_shared<Node>();
+      child->name = names[i];
+      child->id = nextId_++;
+      child->volume = node->volume;
+      child->parent = node;
+      child->isFolder = !last || folder;
+      child->attributes = kAttrDirectory;
+    }
+    if (last) {
+      child->name = names[i];
+      child->isLink = false;
+      child->linkTarget.clear();
+      return child;
+    }
+    node = child->isLink ? Target(child) : child;
+    if (!node) std::abort();
+  }
+  return node;
+}
+
+void FakePlatform::AddFolder(const std::u16string& path, uint32_t attributes) {
   std::lock_guard lock(mutex_);
-  const std::string parent = Parent(Key(path));
-  if (!parent.empty() && parent.size() > 2 && nodes_.find(parent) == nodes_.end())
-    AddFolder(parent);
-  Node& node = MakeNode(path);
-  node.attributes = attributes;
-  node.isFolder = true;
+  NodePtr node = Make(path, true);
+  node->isFolder = true;
+  node->attributes = attributes;
+}
+
+void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
+  AddFolder(ToWide(path), attributes);
+}
+
+void FakePlatform::AddFile(const std::u16string& path, uint64_t size, uint32_t attributes) {
+  std::lock_guard lock(mutex_);
+  NodePtr node = Make(path, false);
+  node->isFolder = false;
+  node->children.clear();
+  node->attributes = attributes;
+  node->size = size;
+  node->content.clear();
 }
 
 void FakePlatform::AddFile(const std::string& path, uint64_t size, uint32_t attributes,
                            const std::string& content) {
   std::lock_guard lock(mutex_);
-  const std::string parent = Parent(Key(path));
-  if (!parent.empty() && nodes_.find(parent) == nodes_.end()) AddFolder(parent);
-  Node& node = MakeNode(path);
-  node.attributes = attributes;
-  node.size = content.empty() ? size : content.size();
-  node.content = content;
-  node.isFolder = false;
+  AddFile(ToWide(path), content.empty() ? size : content.size(), attributes);
+  Resolve(ToWide(path), false)->content = content;
 }
 
 void FakePlatform::AddLink(const std::string& path, const std::string& target,
                            uint32_t attributes) {
   std::lock_guard lock(mutex_);
-  const std::string parent = Parent(Key(path));
-  if (!parent.empty() && nodes_.find(parent) == nodes_.end()) AddFolder(parent);
-  Node& node = MakeNode(path);
-  node.attributes = attributes;
-  node.isFolder = false;
-  node.isLink = true;
-  node.linkTarget = target;
+  NodePtr node = Make(ToWide(path), false);
+  node->isFolder = false;
+  node->children.clear();
+  node->attributes = attributes;
+  node->isLink = true;
+  node->linkTarget = ToWide(target);
+}
+
+void FakePlatform::Detach(const NodePtr& node) {
+  const NodePtr parent = node->parent.lock();
+  if (!parent) return;
+  for (auto it = parent->children.begin(); it != parent->children.end(); ++it)
+    if (it->second == node) {
+      parent->children.erase(it);
+      break;
+    }
+  node->parent.reset();
 }
 
 void FakePlatform::Move(const std::string& from, const std::string& to) {
   std::lock_guard lock(mutex_);
-  const std::string source = Key(from), destination = Key(to);
-  std::map<std::string, Node> moved;
-  for (auto it = nodes_.begin(); it != nodes_.end();) {
-    if (it->first == source || it->first.rfind(source + "\\", 0) == 0) {
-      moved[destination + it->first.substr(source.size())] = std::move(it->second);
-      it = nodes_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  const size_t cut = Parent(to).size();
-  if (moved.count(destination)) moved[destination].name = to.substr(cut == 0 ? 0 : cut + 1);
-  nodes_.merge(moved);
-}
-
-void FakePlatform::ReportNameAs(const std::string& path, const std::string& name) {
-  std::lock_guard lock(mutex_);
-  reportedNames_[Key(path)] = name;
+  const NodePtr node = Resolve(ToWide(from), false);
+  const std::u16string destination = ToWide(to);
+  const size_t cut = destination.rfind(u'\\');
+  const NodePtr parent = Resolve(destination.substr(0, cut), true);
+  if (!node || !parent || !parent->isFolder) std::abort();  // a test's own mistake
+  Detach(node);
+  node->name = destination.substr(cut + 1);
+  parent->children[Folded(node->name)] = node;
+  node->parent = parent;
 }
 
 void FakePlatform::Remove(const std::string& path) {
   std::lock_guard lock(mutex_);
-  const std::string key = Key(path);
-  std::erase_if(nodes_, [&](const auto& item) {
-    return item.first == key || item.first.rfind(key + "\\", 0) == 0;
-  });
+  if (const NodePtr node = Resolve(ToWide(path), false)) Detach(node);
+}
+
+bool FakePlatform::Exists(const std::u16string& path) const {
+  std::lock_guard lock(mutex_);
+  return Resolve(path, false) != nullptr;
 }
 
 bool FakePlatform::Exists(const std::string& path) const {
-  std::lock_guard lock(mutex_);
-  return nodes_.count(Key(path)) != 0;
+  return Exists(const_cast<FakePlatform*>(this)->ToWide(path));
 }
 
 uint32_t FakePlatform::Attributes(const std::string& path) const {
   std::lock_guard lock(mutex_);
-  const auto it = nodes_.find(Key(path));
-  return it == nodes_.end() ? 0xFFFFFFFFu : it->second.attributes;
+  const NodePtr node = Resolve(const_cast<FakePlatform*>(this)->ToWide(path), false);
+  return node ? node->attributes : kNoAttributes;
 }
 
 std::string FakePlatform::Content(const std::string& path) const {
   std::lock_guard lock(mutex_);
-  const auto it = nodes_.find(Key(path));
-  return it == nodes_.end() ? std::string() : it->second.content;
+  const NodePtr node = Resolve(const_cast<FakePlatform*>(this)->ToWide(path), false);
+  return node ? node->content : std::string();
 }
 
 void FakePlatform::SetContent(const std::string& path, const std::string& content) {
   std::lock_guard lock(mutex_);
   if (!Exists(path)) AddFile(path);
-  Node& node = nodes_[Key(path)];
-  node.content = content;
-  node.size = content.size();
+  const NodePtr node = Resolve(ToWide(path), false);
+  node->content = content;
+  node->size = content.size();
+}
+
+uint64_t FakePlatform::IdOf(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const NodePtr node = Resolve(const_cast<FakePlatform*>(this)->ToWide(path), false);
+  return node ? node->id : 0;
+}
+
+bool FakePlatform::IsBelow(uint64_t id, uint64_t folder) const {
+  std::lock_guard lock(mutex_);
+  // Breadth-first from the folder: the tree is small in every test.
+  std::vector<NodePtr> open;
+  for (const auto& [letter, root] : drives_) open.push_back(root);
+  NodePtr start;
+  while (!open.empty() && !start) {
+    const NodePtr node = open.back();
+    open.pop_back();
+    if (node->id == folder) start = node;
+    for (const auto& [name, child] : node->children) open.push_back(child);
+  }
+  if (!start) return false;
+  open = {start};
+  while (!open.empty()) {
+    const NodePtr node = open.back();
+    open.pop_back();
+    for (const auto& [name, child] : node->children) {
+      if (child->id == id) return true;
+      open.push_back(child);
+    }
+  }
+  return false;
+}
+
+std::u16string FakePlatform::PathOf(const NodePtr& node) const {
+  std::u16string path = node->name;
+  for (NodePtr at = node->parent.lock(); at; at = at->parent.lock()) path = at->name + u"\\" + path;
+  return path;
 }
 
 std::vector<std::string> FakePlatform::ListTree(const std::string& root) const {
   std::lock_guard lock(mutex_);
-  const std::string key = Key(root);
+  auto& self = *const_cast<FakePlatform*>(this);
   std::vector<std::string> paths;
-  for (const auto& [k, node] : nodes_)
-    if (k == key || k.rfind(key + "\\", 0) == 0) paths.push_back(k);
+  const NodePtr top = Resolve(self.ToWide(root), false);
+  if (!top) return paths;
+  std::vector<NodePtr> open = {top};
+  while (!open.empty()) {
+    const NodePtr node = open.back();
+    open.pop_back();
+    bool exact = false;
+    paths.push_back(AsciiLower(self.ToAnsi(PathOf(node), exact)));
+    for (const auto& [name, child] : node->children) open.push_back(child);
+  }
+  std::sort(paths.begin(), paths.end());
   return paths;
-}
-
-bool FakePlatform::HasChildren(const std::string& key) const {
-  for (const auto& [k, node] : nodes_)
-    if (k.size() > key.size() + 1 && k.rfind(key + "\\", 0) == 0) return true;
-  return false;
 }
 
 std::vector<std::string> FakePlatform::Log() const {
@@ -236,53 +406,278 @@ void FakePlatform::ClearLog() {
   log_.clear();
 }
 
-std::optional<FakePlatform::Resolved> FakePlatform::Resolve(const std::string& path,
-                                                            bool followLast, int depth) const {
-  // A chain of more links than this is a loop, as the platform would say.
-  if (depth > 32) return std::nullopt;
-  const std::string key = Key(path);
-  std::vector<std::string> names;  // components of the key
-  for (std::string rest = key; !rest.empty();) {
-    const std::string parent = Parent(rest);
-    names.insert(names.begin(), parent.empty() ? rest : rest.substr(parent.size() + 1));
-    rest = parent;
-  }
-  if (names.empty() || names[0].size() != 2 || names[0][1] != ':') return std::nullopt;
-  Resolved at{names[0], std::string(1, static_cast<char>(std::toupper(names[0][0]))) + ":"};
-  for (size_t i = 1; i < names.size(); ++i) {
-    at.key += "\\" + names[i];
-    const auto it = nodes_.find(at.key);
-    if (it == nodes_.end()) return std::nullopt;
-    at.path += "\\" + it->second.name;
-    if (it->second.isLink && (i + 1 < names.size() || followLast)) {
-      const auto target = Resolve(it->second.linkTarget, true, depth + 1);
-      if (!target) return std::nullopt;
-      at = *target;
-    }
-  }
-  if (names.size() == 1) at.path += "\\";
-  return at;
+size_t FakePlatform::OpenHandles() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<size_t>(std::count_if(entries_.begin(), entries_.end(),
+                                           [](const auto& entry) { return entry->open; }));
 }
 
-FindHandle FakePlatform::List(const std::string& folder, const std::string& pattern,
-                              FindEntry& entry) {
+std::u16string FakePlatform::ToWide(const std::string& ansi) {
+  std::string bytes;
+  Convert("UTF-16LE", "CP932", ansi.data(), ansi.size(), 1, bytes, std::string("?\0", 2));
+  std::u16string wide(bytes.size() / 2, u'\0');
+  std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
+  return wide;
+}
+
+std::string FakePlatform::ToAnsi(const std::u16string& wide, bool& exact) {
+  // Exact when the text reads back as the same characters; otherwise each
+  // character that does not stands as "?".
+  const auto convert = [this](std::u16string_view text, std::string& ansi) {
+    return Convert("CP932", "UTF-16LE", reinterpret_cast<const char*>(text.data()), text.size() * 2,
+                   2, ansi, "?") &&
+           ToWide(ansi) == text;
+  };
+  std::string ansi;
+  if ((exact = convert(wide, ansi))) return ansi;
+  ansi.clear();
+  for (size_t at = 0; at < wide.size();) {
+    const bool pair = wide[at] >= 0xD800 && wide[at] <= 0xDBFF && at + 1 < wide.size();
+    const size_t length = pair ? 2 : 1;
+    std::string part;
+    ansi += convert(std::u16string_view(wide).substr(at, length), part) ? part : "?";
+    at += length;
+  }
+  return ansi;
+}
+
+bool FakePlatform::SameName(const std::u16string& a, const std::u16string& b) {
+  return Folded(a) == Folded(b);
+}
+
+bool FakePlatform::Refused(const std::string& path, uint32_t rights) const {
+  const auto denied = denyRights.find(path);
+  return failOpen.count(path) != 0 ||
+         ((rights & (kRightChange | kRightDelete)) != 0 && lookOnly.count(path) != 0) ||
+         (denied != denyRights.end() && (denied->second & rights) != 0);
+}
+
+EntryHandle FakePlatform::Opened(NodePtr node, std::string path, uint32_t rights, bool linkItself) {
+  auto state = std::make_unique<EntryState>();
+  state->node = std::move(node);
+  state->path = std::move(path);
+  state->rights = rights;
+  state->linkItself = linkItself;
+  entries_.push_back(std::move(state));
+  return entries_.back().get();
+}
+
+EntryHandle FakePlatform::OpenFolder(const std::u16string& path, uint32_t rights) {
+  std::lock_guard lock(mutex_);
+  bool exact = false;
+  const std::string shown = ToAnsi(path, exact);
+  Record("OpenFolder " + shown + " " + std::to_string(rights));
+  if (Refused(shown, rights)) {
+    SetError(kErrorAccessDenied);
+    return nullptr;
+  }
+  NodePtr node = Resolve(path, true);
+  if (!node || !node->isFolder) {
+    SetError(node ? kErrorAccessDenied : kErrorFileNotFound);
+    return nullptr;
+  }
+  return Opened(std::move(node), shown, rights, false);
+}
+
+EntryHandle FakePlatform::OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
+                                    uint32_t rights) {
+  std::lock_guard lock(mutex_);
+  const auto& parent = *static_cast<EntryState*>(folder);
+  bool exact = false;
+  const std::string path = parent.path + "\\" + ToAnsi(name, exact);
+  const bool wantFolder = kind == EntryKind::Folder;
+  Record("OpenChild " + path + (wantFolder ? " folder " : " file ") + std::to_string(rights));
+  if (Refused(path, rights)) {
+    SetError(kErrorAccessDenied);
+    return nullptr;
+  }
+  const auto child = parent.node->children.find(Folded(name));
+  if (!parent.node->isFolder || child == parent.node->children.end()) {
+    SetError(kErrorFileNotFound);
+    return nullptr;
+  }
+  NodePtr node = child->second;
+  const bool linkItself = node->isLink && !linksOpenAsTargets;
+  if (node->isLink && linksOpenAsTargets && !(node = Target(node))) {
+    SetError(kErrorFileNotFound);
+    return nullptr;
+  }
+  const bool isFolder = linkItself ? (node->attributes & kAttrDirectory) != 0 : node->isFolder;
+  if (isFolder != wantFolder) {
+    SetError(isFolder ? kErrorAccessDenied : 267);  // ERROR_DIRECTORY
+    return nullptr;
+  }
+  return Opened(std::move(node), path, rights, linkItself);
+}
+
+bool FakePlatform::GetEntryInfo(EntryHandle entry, EntryInfo& info) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryInfo " + state.path);
+  info.attributes = state.node->attributes | (state.linkItself ? kAttrReparsePoint : 0);
+  info.fileId = state.node->id;
+  return true;
+}
+
+bool FakePlatform::GetEntryVolume(EntryHandle entry, uint64_t& serial) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryVolume " + state.path);
+  serial = state.node->volume;
+  return true;
+}
+
+bool FakePlatform::GetEntryPath(EntryHandle entry, std::u16string& path) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryPath " + state.path);
+  // Where the entry is now, without its drive: "\" for the root.
+  const std::u16string full = PathOf(state.node);
+  const size_t cut = full.find(u'\\');
+  path = cut == std::u16string::npos ? u"\\" : full.substr(cut);
+  return true;
+}
+
+FindEntry FakePlatform::Listed(const NodePtr& node, const std::u16string& name) const {
+  FindEntry entry;
+  entry.name = name;
+  entry.attributes = node->attributes;
+  entry.size = node->size;
+  entry.lastWriteTime = node->lastWriteTime;
+  entry.fileId = node->id;
+  // Wine reads a link's ID through it.
+  if (node->isLink && linksOpenAsTargets)
+    if (const NodePtr target = Target(node)) entry.fileId = target->id;
+  return entry;
+}
+
+std::vector<FindEntry> FakePlatform::Children(const NodePtr& folder) const {
+  std::vector<FindEntry> entries;
+  if (const NodePtr parent = folder->parent.lock()) {
+    entries.push_back(Listed(folder, u"."));
+    entries.push_back(Listed(parent, u".."));
+  }
+  for (const auto& [key, child] : folder->children) entries.push_back(Listed(child, child->name));
+  return entries;
+}
+
+bool FakePlatform::ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) {
+  std::lock_guard lock(mutex_);
+  auto& state = *static_cast<EntryState*>(folder);
+  Record((restart ? "ReadEntries " : "NextEntries ") + state.path);
+  batch.clear();
+  if ((state.rights & kRightList) == 0 || !state.node->isFolder || state.linkItself ||
+      failList.count(state.path) != 0) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  if (restart) {
+    state.listing = Children(state.node);
+    state.next = 0;
+    if (onListed) onListed(state.node->id, state.listing);
+  }
+  const size_t end = std::min(state.listing.size(), state.next + std::max<size_t>(batchSize, 1));
+  batch.assign(state.listing.begin() + static_cast<long>(state.next),
+               state.listing.begin() + static_cast<long>(end));
+  state.next = end;
+  if (batch.empty()) {
+    SetError(18);  // ERROR_NO_MORE_FILES
+    return false;
+  }
+  return true;
+}
+
+bool FakePlatform::SetEntryAttributes(EntryHandle entry, uint32_t attributes) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("SetEntryAttributes " + state.path + " " + std::to_string(attributes));
+  if ((state.rights & kRightChange) == 0 || failSetAttributes.count(state.path) != 0) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  // A folder keeps its directory bit, a file never gets one.
+  Node& node = *state.node;
+  const bool folder = state.linkItself ? (node.attributes & kAttrDirectory) != 0 : node.isFolder;
+  uint32_t word = attributes & ~kAttrDirectory;
+  if (folder) word |= kAttrDirectory;
+  node.attributes = word | (node.attributes & kAttrReparsePoint);
+  if (onChanged) onChanged("SetEntryAttributes", node.id);
+  return true;
+}
+
+bool FakePlatform::DeleteEntry(EntryHandle entry) {
+  std::lock_guard lock(mutex_);
+  auto& state = *static_cast<EntryState*>(entry);
+  Record("DeleteEntry " + state.path);
+  const Node& node = *state.node;
+  if ((state.rights & kRightDelete) == 0) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  if (node.isFolder && !node.children.empty()) {
+    SetError(kErrorDirNotEmpty);
+    return false;
+  }
+  const auto& failing = node.isFolder ? failRemove : failDelete;
+  if ((node.attributes & kAttrReadOnly) != 0 || failing.count(state.path) != 0) {
+    SetError(kErrorAccessDenied);
+    return false;
+  }
+  state.deletePending = true;
+  if (onChanged) onChanged("DeleteEntry", node.id);
+  return true;
+}
+
+void FakePlatform::CloseEntry(EntryHandle entry) {
+  std::lock_guard lock(mutex_);
+  auto& state = *static_cast<EntryState*>(entry);
+  Record("CloseEntry " + state.path);
+  state.open = false;
+  state.listing.clear();
+  // The entry goes from wherever it is now.
+  if (state.deletePending) Detach(state.node);
+  state.node.reset();
+}
+
+uint32_t FakePlatform::GetPathAttributes(const std::u16string& path) {
+  std::lock_guard lock(mutex_);
+  bool exact = false;
+  Record("GetPathAttributes " + ToAnsi(path, exact));
+  const NodePtr node = Resolve(path, false);
+  if (!node) {
+    SetError(kErrorFileNotFound);
+    return kNoAttributes;
+  }
+  return node->attributes;
+}
+
+FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry) {
+  std::lock_guard lock(mutex_);
+  Record("FindFirst " + pattern);
   auto find = std::make_unique<Find>();
   find->pattern = pattern;
-  const bool isRoot = folder.size() <= 2;
-  if (!isRoot) {
-    find->entries.push_back({".", kAttrDirectory, 0, 0});
-    find->entries.push_back({"..", kAttrDirectory, 0, 0});
-  }
-  for (const auto& [k, node] : nodes_)
-    if (Parent(k) == folder && k != folder) {
-      const auto reported = reportedNames_.find(k);
-      FindEntry listed{node.name, node.attributes, node.size, node.lastWriteTime};
-      if (reported != reportedNames_.end()) {
-        listed.name = reported->second;
-        listed.exact = false;
-      }
-      find->entries.push_back(listed);
+  const std::string suffix = "\\*.*";
+  if (pattern.find_first_of("*?") == std::string::npos) {
+    // A pattern without wildcards finds the one entry it names.
+    const NodePtr node = Resolve(ToWide(pattern), false);
+    if (!node || !node->parent.lock()) {
+      SetError(kErrorFileNotFound);
+      return nullptr;
     }
+    find->entries.push_back(Listed(node, node->name));
+  } else {
+    const bool listing =
+        pattern.size() >= suffix.size() &&
+        pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string folder = listing ? pattern.substr(0, pattern.size() - suffix.size()) : "";
+    const NodePtr node = listing ? Resolve(ToWide(folder), true) : nullptr;
+    if (!node || !node->isFolder || failList.count(folder) != 0) {
+      SetError(node ? kErrorAccessDenied : kErrorPathNotFound);
+      return nullptr;
+    }
+    find->entries = Children(node);
+  }
+  for (FindEntry& listed : find->entries) listed.fileId = 0;  // the find calls give none
   if (find->entries.empty()) {
     SetError(kErrorFileNotFound);
     return nullptr;
@@ -291,43 +686,6 @@ FindHandle FakePlatform::List(const std::string& folder, const std::string& patt
   find->next = 1;
   finds_.push_back(std::move(find));
   return finds_.back().get();
-}
-
-FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry) {
-  std::lock_guard lock(mutex_);
-  Record("FindFirst " + pattern);
-  const std::string suffix = "\\*.*";
-  if (pattern.find_first_of("*?") == std::string::npos) {
-    // A pattern without wildcards finds the one entry it names.
-    const auto at = Resolve(pattern, false);
-    if (!at || at->key.size() <= 3) {
-      SetError(kErrorFileNotFound);
-      return nullptr;
-    }
-    const Node& node = nodes_.at(at->key);
-    auto find = std::make_unique<Find>();
-    find->pattern = pattern;
-    find->entries.push_back({node.name, node.attributes, node.size, node.lastWriteTime});
-    entry = find->entries[0];
-    find->next = 1;
-    finds_.push_back(std::move(find));
-    return finds_.back().get();
-  }
-  if (pattern.size() < suffix.size() ||
-      pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0) {
-    SetError(kErrorFileNotFound);
-    return nullptr;
-  }
-  const std::string folderPath = pattern.substr(0, pattern.size() - suffix.size());
-  const auto at = Resolve(folderPath, true);
-  const auto it = at ? nodes_.find(at->key) : nodes_.end();
-  const bool isDrive = at && at->key.size() <= 2;
-  if ((!isDrive && (it == nodes_.end() || !it->second.isFolder)) ||
-      failList.count(folderPath) != 0) {
-    SetError(at ? kErrorAccessDenied : kErrorPathNotFound);
-    return nullptr;
-  }
-  return List(at->key, pattern, entry);
 }
 
 bool FakePlatform::FindNext(FindHandle handle, FindEntry& entry) {
@@ -351,138 +709,17 @@ void FakePlatform::FindClose(FindHandle handle) {
 bool FakePlatform::SetFileAttributes(const std::string& path, uint32_t attributes) {
   std::lock_guard lock(mutex_);
   Record("SetFileAttributes " + path + " " + std::to_string(attributes));
-  const auto it = nodes_.find(Key(path));
-  if (it == nodes_.end() || failSetAttributes.count(path)) {
-    SetError(it == nodes_.end() ? kErrorFileNotFound : kErrorAccessDenied);
+  const NodePtr node = Resolve(ToWide(path), true);
+  if (!node || failSetAttributes.count(path)) {
+    SetError(!node ? kErrorFileNotFound : kErrorAccessDenied);
     return false;
   }
   // A folder keeps its directory bit, a file never gets one; 0 means normal.
   uint32_t word = attributes & ~kAttrDirectory;
-  if (it->second.isFolder) word |= kAttrDirectory;
-  if (!it->second.isFolder && word == 0) word = 0x80;
-  it->second.attributes = word;
+  if (node->isFolder) word |= kAttrDirectory;
+  if (!node->isFolder && word == 0) word = 0x80;
+  node->attributes = word;
   return true;
-}
-
-struct FakePlatform::EntryState {
-  uint64_t id;
-  std::string path;  // as opened
-  std::string finalPath;
-  bool change;
-  bool isLinkItself;
-  bool deletePending = false;
-};
-
-std::map<std::string, FakePlatform::Node>::iterator FakePlatform::NodeOf(const EntryState& state) {
-  return std::find_if(nodes_.begin(), nodes_.end(),
-                      [&](const auto& item) { return item.second.id == state.id; });
-}
-
-EntryHandle FakePlatform::OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) {
-  std::lock_guard lock(mutex_);
-  const bool change = access == EntryAccess::Change;
-  Record("OpenEntry " + path +
-         (kind == EntryKind::File     ? " file"
-          : kind == EntryKind::Folder ? " folder"
-                                      : " top") +
-         (change ? " change" : " look"));
-  if (failOpen.count(path) != 0 || (change && lookOnly.count(path) != 0)) {
-    SetError(kErrorAccessDenied);
-    return nullptr;
-  }
-  const bool follow = kind == EntryKind::FolderThroughLinks || linksOpenAsTargets;
-  const auto at = Resolve(path, follow);
-  if (!at || at->key.size() <= 2) {
-    SetError(kErrorFileNotFound);
-    return nullptr;
-  }
-  const Node& node = nodes_.at(at->key);
-  // Without backup semantics a folder cannot be opened.
-  if (kind == EntryKind::File && node.isFolder) {
-    SetError(kErrorAccessDenied);
-    return nullptr;
-  }
-  entries_.push_back(std::make_unique<EntryState>(
-      EntryState{node.id, path, "\\\\?\\" + at->path, change, node.isLink}));
-  return entries_.back().get();
-}
-
-bool FakePlatform::GetEntryAttributes(EntryHandle entry, uint32_t& attributes) {
-  std::lock_guard lock(mutex_);
-  const auto& state = *static_cast<EntryState*>(entry);
-  Record("GetEntryAttributes " + state.path);
-  const auto it = NodeOf(state);
-  if (it == nodes_.end()) return false;
-  attributes = it->second.attributes | (state.isLinkItself ? kAttrReparsePoint : 0);
-  return true;
-}
-
-bool FakePlatform::GetEntryFinalPath(EntryHandle entry, std::string& path) {
-  std::lock_guard lock(mutex_);
-  const auto& state = *static_cast<EntryState*>(entry);
-  Record("GetEntryFinalPath " + state.path);
-  path = state.finalPath;
-  return true;
-}
-
-bool FakePlatform::SetEntryAttributes(EntryHandle entry, uint32_t attributes) {
-  std::lock_guard lock(mutex_);
-  const auto& state = *static_cast<EntryState*>(entry);
-  Record("SetEntryAttributes " + state.path + " " + std::to_string(attributes));
-  const auto it = NodeOf(state);
-  if (it == nodes_.end() || !state.change || failSetAttributes.count(state.path) != 0) {
-    SetError(kErrorAccessDenied);
-    return false;
-  }
-  // A folder keeps its directory bit, a file never gets one.
-  uint32_t word = attributes & ~kAttrDirectory;
-  if (it->second.isFolder) word |= kAttrDirectory;
-  it->second.attributes = word;
-  return true;
-}
-
-bool FakePlatform::DeleteEntry(EntryHandle entry) {
-  std::lock_guard lock(mutex_);
-  auto& state = *static_cast<EntryState*>(entry);
-  Record("DeleteEntry " + state.path);
-  const auto it = NodeOf(state);
-  if (it == nodes_.end() || !state.change) {
-    SetError(kErrorAccessDenied);
-    return false;
-  }
-  const Node& node = it->second;
-  if (node.isFolder && !state.isLinkItself && HasChildren(it->first)) {
-    SetError(kErrorDirNotEmpty);
-    return false;
-  }
-  const auto& failing = node.isFolder ? failRemove : failDelete;
-  if ((node.attributes & kAttrReadOnly) != 0 || failing.count(state.path) != 0) {
-    SetError(kErrorAccessDenied);
-    return false;
-  }
-  state.deletePending = true;
-  return true;
-}
-
-void FakePlatform::CloseEntry(EntryHandle entry) {
-  std::lock_guard lock(mutex_);
-  const auto& state = *static_cast<EntryState*>(entry);
-  Record("CloseEntry " + state.path);
-  if (!state.deletePending) return;
-  const auto it = NodeOf(state);
-  if (it != nodes_.end()) nodes_.erase(it);
-}
-
-FindHandle FakePlatform::FindFirstIn(EntryHandle folder, FindEntry& entry) {
-  std::lock_guard lock(mutex_);
-  const auto& state = *static_cast<EntryState*>(folder);
-  Record("FindFirstIn " + state.path);
-  const auto it = NodeOf(state);
-  if (it == nodes_.end() || !it->second.isFolder || failList.count(state.path) != 0) {
-    SetError(kErrorAccessDenied);
-    return nullptr;
-  }
-  return List(it->first, state.path, entry);
 }
 
 void FakePlatform::Sleep(uint32_t milliseconds) {
@@ -494,38 +731,37 @@ void FakePlatform::Sleep(uint32_t milliseconds) {
 FileHandle FakePlatform::OpenFile(const std::string& path, OpenMode mode) {
   std::lock_guard lock(mutex_);
   Record("OpenFile " + path);
-  const std::string key = Key(path);
-  auto it = nodes_.find(key);
-  if (mode != OpenMode::CreateTruncate && it == nodes_.end()) {
+  const std::u16string wide = ToWide(path);
+  NodePtr node = Resolve(wide, true);
+  if (mode != OpenMode::CreateTruncate && !node) {
     SetError(kErrorFileNotFound);
     return nullptr;
   }
-  if (it != nodes_.end() && (it->second.isFolder || (it->second.attributes & kAttrReadOnly))) {
+  if (node && (node->isFolder || (node->attributes & kAttrReadOnly))) {
     SetError(kErrorAccessDenied);
     return nullptr;
   }
-  const auto parent = nodes_.find(Parent(key));
-  if (it == nodes_.end() && (parent == nodes_.end() || !parent->second.isFolder)) {
-    SetError(kErrorPathNotFound);
-    return nullptr;
+  if (!node) {
+    const NodePtr parent = Resolve(wide.substr(0, wide.rfind(u'\\')), true);
+    if (!parent || !parent->isFolder) {
+      SetError(kErrorPathNotFound);
+      return nullptr;
+    }
+    node = Make(wide, false);
+    node->attributes = kAttrArchive;
   }
   if (mode == OpenMode::CreateTruncate) {
-    Node& node = nodes_[key];
-    if (node.name.empty()) {
-      node.name = path.substr(path.find_last_of('\\') + 1);
-      node.attributes = kAttrArchive;
-    }
-    node.content.clear();
-    node.size = 0;
+    node->content.clear();
+    node->size = 0;
   }
-  files_.push_back(std::make_unique<OpenFileState>(OpenFileState{key, mode}));
+  files_.push_back(std::make_unique<OpenFileState>(OpenFileState{node, mode}));
   return files_.back().get();
 }
 
 int64_t FakePlatform::ReadFile(FileHandle file, void* buffer, uint32_t count) {
   std::lock_guard lock(mutex_);
   auto* state = static_cast<OpenFileState*>(file);
-  const std::string& content = nodes_[state->key].content;
+  const std::string& content = state->node->content;
   const size_t n =
       std::min<size_t>(count, content.size() - std::min(content.size(), state->position));
   std::memcpy(buffer, content.data() + state->position, n);
@@ -542,7 +778,7 @@ int64_t FakePlatform::WriteFile(FileHandle file, const void* buffer, uint32_t co
     return -1;
   }
   const uint32_t n = shortWrite && count > 0 ? count - 1 : count;
-  Node& node = nodes_[state->key];
+  Node& node = *state->node;
   node.content.resize(std::max(node.content.size(), state->position + n));
   std::memcpy(node.content.data() + state->position, buffer, n);
   node.size = node.content.size();
@@ -565,7 +801,7 @@ bool FakePlatform::CloseFile(FileHandle file) {
 bool FakePlatform::SetLastWriteTime(FileHandle file, uint64_t fileTime) {
   std::lock_guard lock(mutex_);
   Record("SetLastWriteTime " + std::to_string(fileTime));
-  nodes_[static_cast<OpenFileState*>(file)->key].lastWriteTime = fileTime;
+  static_cast<OpenFileState*>(file)->node->lastWriteTime = fileTime;
   return true;
 }
 
@@ -601,22 +837,28 @@ uint32_t FakePlatform::GetSystemDirectory(char* buffer, uint32_t size) {
   return CopyOut(systemDirectory, systemDirectoryResult, buffer, size);
 }
 
-uint32_t FakePlatform::GetTempPath(char* buffer, uint32_t size) {
-  return CopyOut(tempPath, tempPathResult, buffer, size);
+uint32_t FakePlatform::GetTempPath(char16_t* buffer, uint32_t size) {
+  if (tempPathResult != 0) return tempPathResult;
+  const std::u16string text = ToWide(tempPath);
+  if (text.size() + 1 > size) return static_cast<uint32_t>(text.size() + 1);
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[text.size()] = u'\0';
+  return static_cast<uint32_t>(text.size());
 }
 
-uint32_t FakePlatform::GetEnvironmentVariable(const std::string& name, char* buffer,
-                                              uint32_t size) {
-  const auto it = environment.find(name);
+bool FakePlatform::GetEnvironmentVariable(const std::u16string& name, std::u16string& value) {
+  bool exact = false;
+  const auto it = environment.find(ToAnsi(name, exact));
   if (it == environment.end()) {
     SetError(203);  // ERROR_ENVVAR_NOT_FOUND
-    return 0;
+    return false;
   }
-  return CopyOut(it->second, 0, buffer, size);
+  value = ToWide(it->second);
+  return true;
 }
 
-bool FakePlatform::GetProfileFolder(std::string& path) {
-  path = profileFolder;
+bool FakePlatform::GetProfileFolder(std::u16string& path) {
+  path = ToWide(profileFolder);
   return !path.empty();
 }
 
@@ -658,12 +900,12 @@ bool FakePlatform::SetCurrentDirectory(const std::string& path) {
   if (!path.empty() && path[0] == '\\')
     full = currentDirectory.substr(0, 2) + path;  // drive-relative
   if (path.size() == 2 && path[1] == ':') full = path + "\\";
-  const std::string key = Key(full);
+  const std::u16string wide = ToWide(full);
   const bool isDrive =
-      key.size() <= 3 && key.size() >= 2 && key[1] == ':' &&
-      driveTypes.count(std::string(1, static_cast<char>(std::toupper(key[0]))) + ":");
-  const auto it = nodes_.find(key);
-  if (!isDrive && (it == nodes_.end() || !it->second.isFolder)) {
+      wide.size() >= 2 && wide.size() <= 3 && wide[1] == u':' &&
+      driveTypes.count(std::string(1, static_cast<char>(std::toupper(full[0]))) + ":");
+  const NodePtr node = Resolve(wide, true);
+  if (!isDrive && (!node || !node->isFolder)) {
     SetError(kErrorPathNotFound);
     return false;
   }

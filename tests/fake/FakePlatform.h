@@ -1,5 +1,10 @@
 // An in-memory stand-in for the operating system: a tree of entries with any
 // attribute word, scripted failures and an ordered log of every operation.
+//
+// Entries are nodes; an open handle refers to its node, not to a path, so a
+// node renamed, moved or taken out of the tree while it is held stays what
+// the handle reaches, as on the real platform. Paths are written in the code
+// page ("C:\dir\file.txt") or, for names it lacks, in UTF-16.
 #pragma once
 
 #include <functional>
@@ -20,46 +25,63 @@ class FakePlatform : public Platform {
   FakePlatform();
   ~FakePlatform() override;
 
-  // --- building the tree (paths like "C:\dir\file.txt"; parents are made) ---
+  // --- building the tree (parents are made as plain folders) ---
   void AddFolder(const std::string& path, uint32_t attributes = kAttrDirectory);
+  void AddFolder(const std::u16string& path, uint32_t attributes = kAttrDirectory);
   void AddFile(const std::string& path, uint64_t size = 1, uint32_t attributes = kAttrArchive,
                const std::string& content = {});
+  void AddFile(const std::u16string& path, uint64_t size = 1, uint32_t attributes = kAttrArchive);
   // A link at `path` to `target` (an absolute path), listed with the word
   // `attributes`: Wine lists a folder link as 1040 and a file link as 32,
   // and may still list 16 for a folder swapped for a link.
   void AddLink(const std::string& path, const std::string& target,
                uint32_t attributes = kAttrDirectory | kAttrReparsePoint);
-  // Renames an entry with everything below it; open entries follow it.
+  // Renames an entry with everything below it; open handles follow it.
   void Move(const std::string& from, const std::string& to);
-  // Takes an entry away with everything below it.
+  // Takes an entry out of the tree with everything below it; open handles
+  // still reach it.
   void Remove(const std::string& path);
   bool Exists(const std::string& path) const;
+  bool Exists(const std::u16string& path) const;
   uint32_t Attributes(const std::string& path) const;  // 0xFFFFFFFF when missing
   std::string Content(const std::string& path) const;
   void SetContent(const std::string& path, const std::string& content);
-  // Every path below (and including) `root`, in sorted order.
+  // The file ID of what `path` names (links not followed); 0 when missing.
+  uint64_t IdOf(const std::string& path) const;
+  // True while the entry `id` lies below the entry `folder` (links are not
+  // below anything but their own folder).
+  bool IsBelow(uint64_t id, uint64_t folder) const;
+  // Every path below (and including) `root`, lower-cased, in sorted order.
   std::vector<std::string> ListTree(const std::string& root) const;
 
-  // --- scripted behaviour ---
-  std::set<std::string> failDelete;  // DeleteEntry on the file opened by this path fails
-  std::set<std::string> failRemove;  // DeleteEntry on the folder opened by this path fails
-  std::set<std::string> failList;    // listing the folder at this path fails
+  // --- scripted behaviour, by the path an entry was opened by (its folder's
+  // path, "\" and its name) ---
+  std::set<std::string> failDelete;  // DeleteEntry of this file fails
+  std::set<std::string> failRemove;  // DeleteEntry of this folder fails
+  std::set<std::string> failList;    // listing this folder fails
   std::set<std::string> failSetAttributes;
-  std::set<std::string> failOpen;  // OpenEntry of these paths fails
-  std::set<std::string> lookOnly;  // OpenEntry of these paths fails for a change
-  // How OpenEntry treats a link at the end of the path when it is not to be
-  // followed: Windows opens the link itself (reparse bit, its own path);
-  // Wine opens what it points to.
+  std::set<std::string> failOpen;  // opening this entry fails
+  std::set<std::string> lookOnly;  // opening this entry fails for a change or a deletion
+  // Rights that opening this entry is refused (kRight* bits).
+  std::map<std::string, uint32_t> denyRights;
+  // How a link is opened when it is not to be followed: Windows opens the
+  // link itself (reparse bit, its own path); Wine opens what it points to,
+  // and its listings give the target's file ID.
   bool linksOpenAsTargets = false;
+  // Entries per listing batch.
+  size_t batchSize = 64;
   bool failWrite = false;   // WriteFile writes nothing
   bool shortWrite = false;  // WriteFile writes one byte less, with success
   bool failClose = false;
-  // The enumeration reports the entry at this path under another name, as the
-  // ANSI calls do for a character the code page lacks ("?") or maps onto a
-  // separator byte (the yen sign to "\\").
-  void ReportNameAs(const std::string& path, const std::string& name);
-  // Runs before each logged operation, with the log line; may change state.
+  // Runs before each operation, with the log line; may change the tree.
+  // A listing logs "ReadEntries <folder>" when it begins, "NextEntries
+  // <folder>" for each batch after the first.
   std::function<void(const std::string& line)> beforeOperation;
+  // Runs when a listing begins, with the folder's ID and what it lists.
+  std::function<void(uint64_t folder, const std::vector<FindEntry>& entries)> onListed;
+  // Runs when an entry's attributes are changed or its deletion is set,
+  // with "SetEntryAttributes" or "DeleteEntry" and its ID.
+  std::function<void(const std::string& what, uint64_t id)> onChanged;
 
   // System values.
   uint32_t systemDirectoryResult = 0;  // 0: derived from systemDirectory
@@ -87,6 +109,8 @@ class FakePlatform : public Platform {
   std::vector<std::string> Log() const;
   void ClearLog();
   int SleepCount() const { return sleepCount_; }
+  // Handles opened and not closed yet.
+  size_t OpenHandles() const;
 
   // --- Platform ---
   // A pattern ending in "\*.*" lists a folder; one without wildcards finds
@@ -95,15 +119,23 @@ class FakePlatform : public Platform {
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
-  // Logged as "OpenEntry <path> file|folder|top change|look", the others with
-  // the path the entry was opened by.
-  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override;
-  bool GetEntryAttributes(EntryHandle entry, uint32_t& attributes) override;
-  bool GetEntryFinalPath(EntryHandle entry, std::string& path) override;
+  // Code page 932 as iconv knows it.
+  std::u16string ToWide(const std::string& ansi) override;
+  std::string ToAnsi(const std::u16string& wide, bool& exact) override;
+  bool SameName(const std::u16string& a, const std::u16string& b) override;
+  // Logged as "OpenFolder <path> <rights>" and "OpenChild <path> file|folder
+  // <rights>", the others with the path the entry was opened by.
+  EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) override;
+  EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
+                        uint32_t rights) override;
+  bool GetEntryInfo(EntryHandle entry, EntryInfo& info) override;
+  bool GetEntryVolume(EntryHandle entry, uint64_t& serial) override;
+  bool GetEntryPath(EntryHandle entry, std::u16string& path) override;
+  bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) override;
   bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
   bool DeleteEntry(EntryHandle entry) override;
   void CloseEntry(EntryHandle entry) override;
-  FindHandle FindFirstIn(EntryHandle folder, FindEntry& entry) override;
+  uint32_t GetPathAttributes(const std::u16string& path) override;
   void Sleep(uint32_t milliseconds) override;
   FileHandle OpenFile(const std::string& path, OpenMode mode) override;
   int64_t ReadFile(FileHandle file, void* buffer, uint32_t count) override;
@@ -113,10 +145,10 @@ class FakePlatform : public Platform {
   uint32_t LastError() override;
   std::string ErrorMessage(uint32_t code) override;
   uint32_t GetSystemDirectory(char* buffer, uint32_t size) override;
-  uint32_t GetTempPath(char* buffer, uint32_t size) override;
+  uint32_t GetTempPath(char16_t* buffer, uint32_t size) override;
   uint32_t GetModuleFileName(char* buffer, uint32_t size) override;
-  uint32_t GetEnvironmentVariable(const std::string& name, char* buffer, uint32_t size) override;
-  bool GetProfileFolder(std::string& path) override;
+  bool GetEnvironmentVariable(const std::u16string& name, std::u16string& value) override;
+  bool GetProfileFolder(std::u16string& path) override;
   bool GetDiskFreeBytes(const std::string& root, uint64_t& bytes) override;
   uint32_t GetDriveType(const std::string& root) override;
   bool GetCurrentDirectory(std::string& path) override;
@@ -135,45 +167,33 @@ class FakePlatform : public Platform {
   void AddToRecentDocs(uint32_t flags, const void* item) override;
   void ProcessPendingMessages() override;
 
-  struct Node {
-    std::string name;  // as created (case kept)
-    uint32_t attributes = 0;
-    uint64_t size = 0;
-    uint64_t lastWriteTime = 0;
-    std::string content;
-    bool isFolder = false;
-    uint64_t id = 0;  // stays with the entry when it is moved
-    bool isLink = false;
-    std::string linkTarget;
-  };
+  struct Node;
 
  private:
   struct Find;
   struct OpenFileState;
   struct CacheFind;
   struct EntryState;
-  // Where a path leads: the key of the entry and its path as the platform
-  // resolves it (each name as created).
-  struct Resolved {
-    std::string key, path;
-  };
+  using NodePtr = std::shared_ptr<Node>;
 
-  std::optional<Resolved> Resolve(const std::string& path, bool followLast, int depth = 0) const;
-  FindHandle List(const std::string& folderKey, const std::string& pattern, FindEntry& entry);
-  std::map<std::string, Node>::iterator NodeOf(const EntryState& state);
-  Node& MakeNode(const std::string& path);
+  NodePtr Resolve(const std::u16string& path, bool followLast, int depth = 0) const;
+  NodePtr Make(const std::u16string& path, bool folder);
+  NodePtr Target(const NodePtr& link) const;
+  std::u16string PathOf(const NodePtr& node) const;  // "C:\a\b", names as created
+  FindEntry Listed(const NodePtr& node, const std::u16string& name) const;
+  std::vector<FindEntry> Children(const NodePtr& folder) const;
+  void Detach(const NodePtr& node);
+  bool Refused(const std::string& path, uint32_t rights) const;
+  EntryHandle Opened(NodePtr node, std::string path, uint32_t rights, bool linkItself);
 
   void Record(const std::string& line);
-  static std::string Key(const std::string& path);
-  static std::string Parent(const std::string& key);
-  bool HasChildren(const std::string& key) const;
+  static std::vector<std::u16string> Split(const std::u16string& path);
   void SetError(uint32_t code);
   uint32_t CacheEntrySize(size_t index) const;
   bool FillCacheEntry(size_t index, CacheEntryHead* entry, uint32_t* size);
 
   mutable std::recursive_mutex mutex_;
-  std::map<std::string, Node> nodes_;                 // by Key(path)
-  std::map<std::string, std::string> reportedNames_;  // by Key(path)
+  std::map<char16_t, NodePtr> drives_;  // by upper-case letter
   std::vector<std::string> log_;
   std::vector<std::unique_ptr<Find>> finds_;
   std::vector<std::unique_ptr<OpenFileState>> files_;

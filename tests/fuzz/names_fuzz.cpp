@@ -188,17 +188,16 @@ void CheckUpperCasing(test::FakePlatform& os, const std::string& text,
   }
 }
 
-void CheckFaithfulness(const std::string& name, const std::vector<Character>& characters) {
-  // A name names its entry again only when it is whole characters, none of
-  // them a single-byte separator or wildcard, and it does not end in a dot
-  // or blank, which the platform strips (no trail byte is either).
-  bool faithful = !name.empty();
-  for (const Character& c : characters) {
-    if (IsSingle(name, c, "\\/:*?<>\"|")) faithful = false;
-    if (c.size == 1 && Os().IsLeadByte(static_cast<uint8_t>(name[c.start]))) faithful = false;
-  }
-  if (faithful && (name.back() == '.' || name.back() == ' ')) faithful = false;
-  FUZZ_CHECK(NameIsFaithful(name) == faithful);
+void CheckExtension(test::FakePlatform& os, const std::string& name) {
+  // A name that the code page holds exactly is matched by the same extension
+  // whether it is taken from its code-page bytes or from its UTF-16 form,
+  // as the walk takes it.
+  bool exact = false;
+  const std::u16string wide = os.ToWide(name);
+  if (os.ToAnsi(wide, exact) != name || !exact) return;
+  const auto extension = MatchedExtension(wide);
+  FUZZ_CHECK(extension.has_value());
+  FUZZ_CHECK(*extension == os.UpperCase(FileExtension(name)));
 }
 
 void CheckExactName(const uint8_t* data, size_t size) {
@@ -238,7 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckSeparatorSearch(text, characters);
   CheckNameParts(text, characters);
   CheckUpperCasing(os, text, characters);
-  CheckFaithfulness(text, characters);
+  CheckExtension(os, text);
   CheckExactName(data, size);
   return 0;
 }

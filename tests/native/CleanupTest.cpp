@@ -37,45 +37,67 @@ class CleanupTest : public ::testing::Test {
   FakePlatform os_;
 };
 
-TEST_F(CleanupTest, TempFolderIsTakenOnlyWhenWholeAndHarmless) {
+TEST_F(CleanupTest, TempFolderIsCleanedOnlyWhenWholeAndHarmless) {
   const struct {
     std::string path;
     uint32_t forcedResult;  // 0: the length of the path
-    bool usable;
+    bool taken;             // GetTempFolder gives it
+    bool cleaned;           // and the clean-up empties it
   } cases[] = {
-      {"C:\\users\\user\\Temp\\", 0, true},
-      {"C:\\ソ\\Temp\\", 0, true},
-      {"C:\\users\\user\\Temp\\", 514, false},  // needs a longer buffer
-      {"C:\\users\\user\\Temp\\", 600, false},
-      {"", 0, false},      // the call failed
-      {"C:\\", 0, false},  // a drive root
-      {"C:\\\\", 0, false},
-      {"\\\\server\\share\\", 0, false},  // a share root
-      {"\\\\server\\share\\tmp\\", 0, true},
-      {"Temp\\", 0, false},         // relative
-      {"C:\\windows\\", 0, false},  // the fall-back: the Windows folder
-      {"c:\\WINDOWS\\System32\\", 0, false},
-      {"C:\\windows\\Temp\\", 0, true},
-      // GetTempPathA's fall-back when TMP and TEMP are unset: the profile.
-      {"C:\\users\\user\\", 0, false},
-      {"c:\\USERS\\USER", 0, false},
-      {"C:\\users\\", 0, false},  // above it
-      {"C:\\users\\user\\Documents\\", 0, true},
-      {"C:\\users\\username\\", 0, true},  // a sibling, not above
-      {"D:\\profile\\", 0, false},         // USERPROFILE, where the shell knows another
-      {"C:\\short\\", 0, false},           // a link to the profile
-      {"C:\\short\\Temp\\", 0, true},
+      {"C:\\users\\user\\Temp\\", 0, true, true},
+      {"C:\\ソ\\Temp\\", 0, true, true},
+      {"C:\\users\\user\\Temp\\", 514, false, false},  // needs a longer buffer
+      {"C:\\users\\user\\Temp\\", 600, false, false},
+      {"", 0, false, false},      // the call failed
+      {"C:\\", 0, false, false},  // a drive root
+      {"C:\\\\", 0, false, false},
+      {"\\\\server\\share\\", 0, false, false},      // a share root
+      {"\\\\server\\share\\tmp\\", 0, true, false},  // (no such share here)
+      {"Temp\\", 0, false, false},                   // relative
+      {"C:\\windows\\", 0, true, false},             // the fall-back: the Windows folder
+      {"c:\\WINDOWS\\System32\\", 0, true, false},
+      {"C:\\windows\\Temp\\", 0, true, true},
+      // GetTempPath's fall-back when TMP and TEMP are unset: the profile.
+      {"C:\\users\\user\\", 0, true, false},
+      {"c:\\USERS\\USER", 0, true, false},
+      {"C:\\users\\", 0, true, false},  // above it
+      {"C:\\users\\user\\Documents\\", 0, true, true},
+      {"C:\\users\\username\\", 0, true, true},  // a sibling, not above
+      {"D:\\profile\\", 0, true, false},         // USERPROFILE, where the shell knows another
+      {"D:\\", 0, false, false},
+      {"C:\\short\\", 0, true, false},  // a link to the profile
+      {"C:\\short\\Temp\\", 0, true, true},
+      {"C:\\toroot\\", 0, true, false},  // a link to the drive's root
+      {"C:\\tosystem\\", 0, true, false},
   };
   os_.environment["USERPROFILE"] = "D:\\profile";
+  os_.AddFolder("D:\\profile");
   os_.AddLink("C:\\short", "C:\\users\\user");
+  os_.AddLink("C:\\toroot", "C:\\");
+  os_.AddLink("C:\\tosystem", "C:\\windows\\system32");
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path + " " + std::to_string(c.forcedResult));
+    // A file in the folder, if it is one, and one in every folder above it.
+    std::vector<std::string> markers;
+    for (std::string folder = c.path; folder.size() > 2;
+         folder = folder.substr(0, folder.rfind('\\'))) {
+      if (folder.back() == '\\') continue;
+      if (folder.rfind("C:", 0) != 0 && folder.rfind("c:", 0) != 0 && folder.rfind("D:", 0) != 0)
+        break;
+      if (os_.Attributes(folder) == 0xFFFFFFFFu) os_.AddFolder(folder);
+      markers.push_back(folder + "\\marker.tmp");
+      os_.AddFile(markers.back());
+    }
     os_.tempPath = c.path;
     os_.tempPathResult = c.forcedResult;
     const auto folder = GetTempFolder();
-    EXPECT_EQ(folder.has_value(), c.usable) << c.path << " " << c.forcedResult;
-    if (folder && c.usable) {
-      EXPECT_EQ(*folder, c.path);
+    EXPECT_EQ(folder.has_value(), c.taken);
+    if (folder) {
+      EXPECT_EQ(*folder, os_.ToWide(c.path));
+      CleanFolderTree(*folder);
     }
+    for (size_t i = 0; i < markers.size(); ++i)
+      EXPECT_EQ(os_.Exists(markers[i]), !(c.cleaned && i == 0)) << markers[i];
   }
 }
 
@@ -100,44 +122,36 @@ TEST_F(CleanupTest, FolderTreeIsEmptiedInPostOrderAndTheTopStays) {
   os_.AddFile(root + "sub\\deep\\c.tmp", 1, 33);
   os_.AddFolder(root + "rosub", 17);
   os_.AddFile(root + "rosub\\d.tmp");
-  CleanFolderTree(root);
-  EXPECT_EQ(CleanRoot, root);
+  CleanFolderTree(os_.ToWide(root));
+  EXPECT_EQ(CleanRoot, os_.ToWide(root));
   const std::string r = "C:\\users\\user\\Temp\\\\";  // the doubled backslash as built
   const Lines expected = {
-      "FindFirstIn " + root,
+      "ReadEntries " + root,
       "SetEntryAttributes " + r + "a.tmp 32",
       "DeleteEntry " + r + "a.tmp",
       "SetEntryAttributes " + r + "ro.tmp 32",
       "DeleteEntry " + r + "ro.tmp",
-      "FindClose " + root,
-      "FindFirstIn " + root,
-      "FindFirstIn " + r + "rosub",
+      "ReadEntries " + root,
+      "ReadEntries " + r + "rosub",
       "SetEntryAttributes " + r + "rosub\\d.tmp 32",
       "DeleteEntry " + r + "rosub\\d.tmp",
-      "FindClose " + r + "rosub",
-      "FindFirstIn " + r + "rosub",
-      "FindClose " + r + "rosub",
+      "ReadEntries " + r + "rosub",
       "SetEntryAttributes " + r + "rosub 16",
       "DeleteEntry " + r + "rosub",
-      "FindFirstIn " + r + "sub",
+      "ReadEntries " + r + "sub",
       "SetEntryAttributes " + r + "sub\\b.tmp 32",
       "DeleteEntry " + r + "sub\\b.tmp",
-      "FindClose " + r + "sub",
-      "FindFirstIn " + r + "sub",
-      "FindFirstIn " + r + "sub\\deep",
+      "ReadEntries " + r + "sub",
+      "ReadEntries " + r + "sub\\deep",
       "SetEntryAttributes " + r + "sub\\deep\\c.tmp 32",
       "DeleteEntry " + r + "sub\\deep\\c.tmp",
-      "FindClose " + r + "sub\\deep",
-      "FindFirstIn " + r + "sub\\deep",
-      "FindClose " + r + "sub\\deep",
+      "ReadEntries " + r + "sub\\deep",
       "SetEntryAttributes " + r + "sub\\deep 16",
       "DeleteEntry " + r + "sub\\deep",
-      "FindClose " + r + "sub",
       "SetEntryAttributes " + r + "sub 16",
       "DeleteEntry " + r + "sub",
-      "FindClose " + root,
   };
-  EXPECT_EQ(Log({"Find", "SetEntry", "DeleteEntry"}), expected);
+  EXPECT_EQ(Log({"ReadEntries", "SetEntry", "DeleteEntry"}), expected);
   EXPECT_EQ(os_.ListTree(root), Lines{"c:\\users\\user\\temp"});
 }
 
@@ -177,10 +191,8 @@ TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
   }
   os_.AddFile("C:\\elsewhere\\kept.tmp");
   os_.AddLink(root + "\\link.tmp", "C:\\elsewhere\\kept.tmp", 32);  // listed as a plain file
-  os_.AddFile(root + "\\q?.tmp");
-  os_.AddFile(root + "\\yen.tmp");
-  os_.ReportNameAs(root + "\\yen.tmp", "\\yen.tmp");
-  CleanFolderTree(root);
+  os_.AddFile(os_.ToWide(root) + u"\\\u00fc.tmp");                  // a name the code page lacks
+  CleanFolderTree(os_.ToWide(root));
   for (const auto& e : entries) {
     EXPECT_EQ(os_.Exists(root + "\\" + e.name), !e.gone) << e.name;
     if (e.folder) {
@@ -191,10 +203,9 @@ TEST_F(CleanupTest, OnlyPlainFilesAndFoldersAreTouched) {
   EXPECT_EQ(os_.Attributes("C:\\elsewhere\\kept.tmp"), 32u);
   EXPECT_FALSE(Log({"SetEntryAttributes"}).empty());
   EXPECT_TRUE(Log({"SetEntryAttributes " + root + "\\link.tmp"}).empty());
-  EXPECT_TRUE(os_.Exists(root + "\\q?.tmp"));
-  EXPECT_TRUE(os_.Exists(root + "\\yen.tmp"));
-  // f32, f33, the files inside d16 and d17, and those two folders
-  EXPECT_EQ(Log({"DeleteEntry"}).size(), 6u);
+  EXPECT_FALSE(os_.Exists(os_.ToWide(root) + u"\\\u00fc.tmp"));
+  // f32, f33, ü.tmp, the files inside d16 and d17, and those two folders
+  EXPECT_EQ(Log({"DeleteEntry"}).size(), 7u);
   EXPECT_TRUE(os_.Exists(root));
 }
 
@@ -206,7 +217,7 @@ TEST_F(CleanupTest, AFileInUseKeepsItsFolders) {
   os_.AddFile(root + "unlistable\\x.tmp");
   os_.failDelete.insert(root + "\\a\\b\\held.tmp");
   os_.failList.insert(root + "\\unlistable");
-  CleanFolderTree(root);
+  CleanFolderTree(os_.ToWide(root));
   EXPECT_TRUE(os_.Exists(root + "a\\b\\held.tmp"));
   EXPECT_FALSE(os_.Exists(root + "a\\b\\free.tmp"));
   EXPECT_FALSE(os_.Exists(root + "a\\other.tmp"));
@@ -317,10 +328,12 @@ TEST_F(CleanupTest, PreRunTasksRunInTheirOrderByFlagsOfExactlyOne) {
     RunPreRunTasks();
     // Each logged operation belongs to one task.
     const std::pair<const char*, const char*> owners[] = {
-        {"FindFirstIn ", "temp"},
-        {"FindClose ", "temp"},
-        {"OpenEntry", "temp"},
+        {"ReadEntries ", "temp"},
+        {"NextEntries ", "temp"},
+        {"OpenFolder", "temp"},
+        {"OpenChild", "temp"},
         {"GetEntry", "temp"},
+        {"GetPathAttributes", "temp"},
         {"SetEntryAttributes", "temp"},
         {"DeleteEntry", "temp"},
         {"CloseEntry", "temp"},

@@ -23,8 +23,7 @@ using Lines = std::vector<std::string>;
 
 // What the walk does to the tree; the opening and checking of each entry are
 // left out here and followed step by step where they are the point.
-const Lines kWalkOps = {"FindFirstIn", "FindClose", "SetEntryAttributes", "DeleteEntry",
-                        "CloseEntry"};
+const Lines kWalkOps = {"ReadEntries", "SetEntryAttributes", "DeleteEntry", "CloseEntry"};
 
 class WorkerTest : public ::testing::Test {
  protected:
@@ -98,40 +97,32 @@ TEST_F(WorkerTest, FilesBeforeFoldersEnumerationKeptOpenRemovalInPostOrder) {
   // walk goes on in the folder above.
   const std::string o = "C:\\T\\outer", m = o + "\\middle", i = m + "\\inner";
   const Lines expected = {
-      "FindFirstIn C:\\T",
+      "ReadEntries C:\\T",
       "SetEntryAttributes C:\\T\\a.htm 32",
       "DeleteEntry C:\\T\\a.htm",
       "CloseEntry C:\\T\\a.htm",
-      "FindClose C:\\T",
-      "FindFirstIn C:\\T",
-      "FindFirstIn " + o,
-      "FindClose " + o,
-      "FindFirstIn " + o,
-      "FindFirstIn " + m,
-      "FindClose " + m,
-      "FindFirstIn " + m,
-      "FindFirstIn " + i,
+      "ReadEntries C:\\T",
+      "ReadEntries " + o,
+      "ReadEntries " + o,
+      "ReadEntries " + m,
+      "ReadEntries " + m,
+      "ReadEntries " + i,
       "SetEntryAttributes " + i + "\\x.htm 32",
       "DeleteEntry " + i + "\\x.htm",
       "CloseEntry " + i + "\\x.htm",
       "SetEntryAttributes " + i + "\\y.htm 32",
       "DeleteEntry " + i + "\\y.htm",
       "CloseEntry " + i + "\\y.htm",
-      "FindClose " + i,
-      "FindFirstIn " + i,
-      "FindClose " + i,
+      "ReadEntries " + i,
       "SetEntryAttributes " + i + " 16",
       "DeleteEntry " + i,
       "CloseEntry " + i,
-      "FindClose " + m,
       "SetEntryAttributes " + m + " 16",
       "DeleteEntry " + m,
       "CloseEntry " + m,
-      "FindClose " + o,
       "SetEntryAttributes " + o + " 16",
       "DeleteEntry " + o,
       "CloseEntry " + o,
-      "FindClose C:\\T",
       "SetEntryAttributes C:\\T 16",
       "DeleteEntry C:\\T",
       "CloseEntry C:\\T",
@@ -213,7 +204,7 @@ TEST_F(WorkerTest, OnlyTheFourPlainAttributeWordsAreActedOn) {
   }
   for (const auto& d : folders) {
     const std::string path = "C:\\T\\" + d.name;
-    EXPECT_EQ(Has("FindFirstIn " + path), d.entered) << d.name;
+    EXPECT_EQ(Has("ReadEntries " + path), d.entered) << d.name;
     EXPECT_EQ(os_.Exists(path + "\\in.htm"), !d.entered) << d.name;
     EXPECT_EQ(os_.Exists(path), !d.entered) << d.name;
     EXPECT_EQ(Has("DeleteEntry " + path), d.entered) << d.name;
@@ -307,7 +298,7 @@ TEST_F(WorkerTest, StopUnwindsByTheRules) {
         examined.push_back(line.substr(9));
       if (line.rfind("DeleteEntry ", 0) == 0 && line.find(".htm") == std::string::npos)
         removed.push_back(line.substr(12));
-      if (line.rfind("FindFirstIn ", 0) == 0 &&
+      if (line.rfind("ReadEntries ", 0) == 0 &&
           std::count(walked.begin(), walked.end(), line.substr(12)) == 0)
         walked.push_back(line.substr(12));
     }
@@ -331,7 +322,7 @@ TEST_F(WorkerTest, StopRequestedBeforeTheWalkExaminesAndRemovesNothing) {
   DeleteSettings.DeleteEmptyFolders = 1;
   stopBeforeRun_ = 1;
   Run();
-  EXPECT_EQ(Ops(), (Lines{"FindFirstIn C:\\T", "FindClose C:\\T", "CloseEntry C:\\T"}));
+  EXPECT_EQ(Ops(), (Lines{"ReadEntries C:\\T", "CloseEntry C:\\T"}));
   EXPECT_EQ(window_.Caption(RunCaption::ReadCount), "0");
   EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "0");
   EXPECT_EQ(window_.Caption(RunCaption::SpaceWon), "1000");
@@ -378,8 +369,7 @@ TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
   os_.failSetAttributes.insert("C:\\T\\stuck.htm");
   Run();
   EXPECT_FALSE(os_.Exists("C:\\T\\ro.htm"));
-  EXPECT_LT(IndexOf("GetEntryFinalPath C:\\T\\ro.htm"),
-            IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"));
+  EXPECT_LT(IndexOf("GetEntryPath C:\\T\\ro.htm"), IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"));
   EXPECT_LT(IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"), IndexOf("DeleteEntry C:\\T\\ro.htm"));
   EXPECT_TRUE(os_.Exists("C:\\T\\stuck.htm"));
   EXPECT_TRUE(Has("Progress stuck.htm 削除できません"));
@@ -397,40 +387,94 @@ TEST_F(WorkerTest, AMissingTargetGivesZeroCountsAndTheFreeSpaceCaptions) {
   EXPECT_EQ(window_.Caption(RunCaption::FreeSpace), "10");
   EXPECT_EQ(window_.Caption(RunCaption::SpaceWon), "-3990");
   // What cannot be opened and resolved is not acted on.
-  EXPECT_TRUE(Has("OpenEntry D:\\gone top change"));
-  EXPECT_FALSE(HasPrefix("FindFirstIn"));
+  EXPECT_TRUE(Has("OpenFolder D:\\gone 7"));
+  EXPECT_FALSE(HasPrefix("ReadEntries"));
   EXPECT_FALSE(HasPrefix("DeleteEntry"));
 }
 
-TEST_F(WorkerTest, NamesTheEnumerationCannotGiveBackAreNeverActedOn) {
-  DeleteSettings.Rules[1].Enabled = 1;  // *.JPG: its list holds a blank
+TEST_F(WorkerTest, EveryNameIsReachedByItselfAndShownInTheCodePage) {
   DeleteSettings.DeleteEmptyFolders = 1;
-  os_.AddFile("C:\\T\\q?.htm");  // a character the code page lacks
-  os_.AddFile("C:\\T\\yen.htm");
-  os_.ReportNameAs("C:\\T\\yen.htm", "\\yen.htm");  // the yen sign as 0x5C
-  os_.AddFile("C:\\T\\ab:c.htm");
-  os_.AddFile("C:\\T\\st*r.htm");
-  os_.AddFile("C:\\T\\x. ");     // the platform would strip the blank
-  os_.AddFile("C:\\T\\ソ.htm");  // 0x83 0x5C: a trail byte, not a separator
-  os_.AddFile("C:\\T\\表\\能.htm");
-  os_.AddFile("C:\\T\\odd\\o.htm");
-  os_.ReportNameAs("C:\\T\\odd", "?odd");
-  os_.AddFile("C:\\T\\slash\\s.htm");
-  os_.ReportNameAs("C:\\T\\slash", "a/b");
+  const struct {
+    std::u16string name;
+    std::string shown;
+    bool selected, deleted;
+  } files[] = {
+      {u"ソ.htm", "ソ.htm", true, true},  // 83 5C: a trail byte, not a separator
+      {u"caf\u00e9.htm", "caf?.htm", true, true},
+      {u"\ud55c\uad6d.htm", "??.htm", true, true},  // Hangul
+      {u"\U0001F600.htm", "?.htm", true, true},     // an emoji: one character, two units
+      {u"\u0101.htm", "?.htm", true, true},         // best fit would read "a.htm"
+      {u"a.htm", "a.htm", true, true},
+      {u"\u00a5.htm", "?.htm", true, true},                 // the yen sign, whose look-alike is 5C
+      {u"x.ht\u1e3f", "x.ht?", false, false},               // "ḿ": no exact extension, no match
+      {u"x.\uff48\uff54\uff4d", "x.ｈｔｍ", false, false},  // not the list's letters
+      {u"a/b.htm", "a/b.htm", true, false},                 // a separator: never opened
+  };
+  for (const auto& f : files) os_.AddFile(u"C:\\T\\" + f.name);
+  // Folders whose names the code page lacks are walked and emptied too.
+  const std::u16string folders[] = {u"\u00e9", u"\u7b80", u"表"};
+  for (const std::u16string& folder : folders) os_.AddFile(u"C:\\T\\" + folder + u"\\in.htm");
   Run();
-  for (const char* name : {"q?.htm", "\\yen.htm", "ab:c.htm", "st*r.htm", "x. "}) {
-    EXPECT_TRUE(Has(std::string("Progress ") + name + " 削除できません")) << name;
+  int examined = 3, deleted = 3;
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.shown);
+    ++examined;
+    deleted += f.deleted;
+    EXPECT_EQ(os_.Exists(u"C:\\T\\" + f.name), !f.deleted);
+    EXPECT_TRUE(Has("Progress " + f.shown));
+    EXPECT_EQ(Has("Progress " + f.shown + " 削除できません"), f.selected && !f.deleted);
+    EXPECT_EQ(HasPrefix("OpenChild C:\\T\\" + f.shown + " file"), f.deleted);
   }
-  EXPECT_EQ(Select({"DeleteEntry C:\\T\\"}),
-            (Lines{"DeleteEntry C:\\T\\ソ.htm", "DeleteEntry C:\\T\\表\\能.htm",
-                   "DeleteEntry C:\\T\\表"}));
-  EXPECT_FALSE(HasPrefix("OpenEntry C:\\T\\?odd"));
-  EXPECT_FALSE(HasPrefix("OpenEntry C:\\T\\a/b"));
-  EXPECT_FALSE(HasPrefix("OpenEntry C:\\T\\\\yen.htm"));
-  EXPECT_TRUE(os_.Exists("C:\\T\\odd\\o.htm"));
-  EXPECT_TRUE(os_.Exists("C:\\T\\slash\\s.htm"));
-  EXPECT_FALSE(os_.Exists("C:\\T\\表"));
-  EXPECT_EQ(window_.Caption(RunCaption::ReadCount), "7");
+  for (const std::u16string& folder : folders) EXPECT_FALSE(os_.Exists(u"C:\\T\\" + folder));
+  EXPECT_EQ(window_.Caption(RunCaption::ReadCount), std::to_string(examined));
+  EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), std::to_string(deleted));
+}
+
+TEST_F(WorkerTest, EachFolderStepAsksForWhatItNeeds) {
+  DeleteSettings.DeleteEmptyFolders = 1;
+  DeleteSettings.DeleteReadOnly = 1;
+  // What each folder refuses, and what then becomes of it.
+  const struct {
+    const char* name;
+    uint32_t denied;
+    bool holdsFile;
+    bool examined, wordSet, removed;
+  } folders[] = {
+      {"all", 0, true, true, true, true},
+      {"noDelete", kRightDelete, true, true, true, false},
+      {"noChange", kRightChange, true, true, false, false},  // read-only: stays
+      {"noListEmpty", kRightList, false, false, true, true},
+      {"noListFull", kRightList, true, false, true, false},
+      {"nothing", kRightList | kRightChange | kRightDelete, true, false, false, false},
+  };
+  for (const auto& f : folders) {
+    const std::string path = std::string("C:\\T\\") + f.name;
+    os_.AddFolder(path, kAttrDirectory | kAttrReadOnly);
+    if (f.holdsFile) os_.AddFile(path + "\\" + f.name + ".htm");
+    if (f.denied != 0) os_.denyRights[path] = f.denied;
+  }
+  Run();
+  for (const auto& f : folders) {
+    SCOPED_TRACE(f.name);
+    const std::string path = std::string("C:\\T\\") + f.name;
+    EXPECT_EQ(Has(std::string("Progress ") + f.name + ".htm"), f.examined);
+    EXPECT_EQ(os_.Attributes(path) == kAttrDirectory || !os_.Exists(path), f.wordSet);
+    EXPECT_EQ(os_.Exists(path), !f.removed);
+  }
+}
+
+TEST_F(WorkerTest, AChosenFolderThatIsALinkIsWalkedButNeitherItNorItsTargetChanged) {
+  os_.Remove("C:\\T");
+  os_.AddFolder("C:\\real", kAttrDirectory | kAttrReadOnly);
+  os_.AddFile("C:\\real\\a.htm");
+  os_.AddFile("C:\\real\\sub\\b.htm");
+  os_.AddLink("C:\\T", "C:\\real");
+  DeleteSettings.DeleteEmptyFolders = 1;
+  DeleteSettings.DeleteReadOnly = 1;
+  Run();
+  EXPECT_EQ(os_.ListTree("C:\\real"), (Lines{"c:\\real"}));
+  EXPECT_EQ(os_.Attributes("C:\\real"), kAttrDirectory | kAttrReadOnly);
+  EXPECT_TRUE(os_.Exists("C:\\T"));
   EXPECT_EQ(window_.Caption(RunCaption::DeletedCount), "2");
 }
 
@@ -460,7 +504,7 @@ TEST_F(WorkerTest, EveryOperationWaitsForTheHandOverBeforeIt) {
       EXPECT_LT(deletion, IndexOf("Caption DeletedCount " + std::to_string(++deleted)));
     }
   }
-  EXPECT_LT(IndexOf("FindClose C:\\T"), IndexOf("Caption FreeSpace 5000"));
+  EXPECT_LT(IndexOf("CloseEntry C:\\T"), IndexOf("Caption FreeSpace 5000"));
 }
 
 TEST_F(WorkerTest, SettingsChangedDuringARunApplyFromTheNextFile) {
@@ -505,7 +549,7 @@ TEST_F(WorkerTest, UnexpectedFailuresStillEndTheRunAndClearRunGuard) {
     std::string throwOnOperation;
     std::string throwOnCall;
   } cases[] = {
-      {"memory runs out listing a folder", "FindFirstIn C:\\T\\sub", ""},
+      {"memory runs out listing a folder", "ReadEntries C:\\T\\sub", ""},
       {"the window fails", "", "Progress a.htm"},
       {"the final hand-over fails", "", "Progress "},
   };
@@ -531,14 +575,8 @@ TEST_F(WorkerTest, UnexpectedFailuresStillEndTheRunAndClearRunGuard) {
     EXPECT_TRUE(thrown || !c.throwOnOperation.empty());
     // The last hand-over was made whatever happened before it.
     EXPECT_EQ(std::count(all.begin(), all.end(), "Progress "), 2);
-    // Every listing and every entry that was opened has been closed.
-    const Lines log = os_.Log();
-    const auto count = [&log](const char* prefix) {
-      return std::count_if(log.begin(), log.end(),
-                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
-    };
-    EXPECT_EQ(count("FindFirstIn"), count("FindClose"));
-    EXPECT_EQ(count("OpenEntry"), count("CloseEntry"));
+    // Every entry that was opened has been closed.
+    EXPECT_EQ(os_.OpenHandles(), 0u);
     window_.onOperation = nullptr;
     window_.onCall = nullptr;
     os_.ClearLog();
@@ -575,34 +613,33 @@ TEST_F(WorkerTest, EachEntryIsCheckedAndThenChangedThroughTheSameHandle) {
   DeleteSettings.DeleteEmptyFolders = 1;
   DeleteSettings.DeleteReadOnly = 1;
   Run();
+  // Opened relative to its folder, then checked: no link, its kind, its file
+  // ID and its place; then acted on through the same handle.
   const Lines expected = {
-      "OpenEntry C:\\T top change",
-      "GetEntryFinalPath C:\\T",
-      "FindFirstIn C:\\T",
-      "OpenEntry C:\\T\\a.htm file change",
-      "GetEntryAttributes C:\\T\\a.htm",
-      "GetEntryFinalPath C:\\T\\a.htm",
+      "OpenFolder C:\\T 7",
+      "GetPathAttributes C:\\T",
+      "GetEntryPath C:\\T",
+      "ReadEntries C:\\T",
+      "OpenChild C:\\T\\a.htm file 6",
+      "GetEntryInfo C:\\T\\a.htm",
+      "GetEntryPath C:\\T\\a.htm",
       "SetEntryAttributes C:\\T\\a.htm 32",
       "DeleteEntry C:\\T\\a.htm",
       "CloseEntry C:\\T\\a.htm",
-      "FindClose C:\\T",
-      "FindFirstIn C:\\T",
-      "OpenEntry C:\\T\\sub folder change",
-      "GetEntryAttributes C:\\T\\sub",
-      "GetEntryFinalPath C:\\T\\sub",
-      "FindFirstIn C:\\T\\sub",
-      "FindClose C:\\T\\sub",
-      "FindFirstIn C:\\T\\sub",
-      "FindClose C:\\T\\sub",
+      "ReadEntries C:\\T",
+      "OpenChild C:\\T\\sub folder 7",
+      "GetEntryInfo C:\\T\\sub",
+      "GetEntryPath C:\\T\\sub",
+      "ReadEntries C:\\T\\sub",
+      "ReadEntries C:\\T\\sub",
       "SetEntryAttributes C:\\T\\sub 16",
       "DeleteEntry C:\\T\\sub",
       "CloseEntry C:\\T\\sub",
-      "FindClose C:\\T",
       "SetEntryAttributes C:\\T 16",
       "DeleteEntry C:\\T",
       "CloseEntry C:\\T",
   };
-  EXPECT_EQ(Select({"OpenEntry", "GetEntry", "FindFirstIn", "FindClose", "SetEntry", "DeleteEntry",
+  EXPECT_EQ(Select({"Open", "GetEntry", "GetPath", "ReadEntries", "SetEntry", "DeleteEntry",
                     "CloseEntry"}),
             expected);
   EXPECT_FALSE(os_.Exists("C:\\T"));
@@ -649,7 +686,7 @@ TEST_F(WorkerTest, WhatFailsItsCheckIsCountedReportedAndLeftAlone) {
     EXPECT_TRUE(os_.Exists("C:\\T\\x") || os_.Exists("C:\\T\\x.htm"));
     EXPECT_FALSE(HasPrefix("SetEntryAttributes C:\\T\\x"));
     EXPECT_FALSE(HasPrefix("DeleteEntry C:\\T\\x"));
-    EXPECT_FALSE(HasPrefix("FindFirstIn C:\\T\\x"));
+    EXPECT_FALSE(HasPrefix("ReadEntries C:\\T\\x"));
     // A refused file is examined and reported like a failed deletion.
     const bool file = os_.Exists("C:\\T\\x.htm");
     EXPECT_EQ(Has("Progress x.htm 削除できません"), file);
@@ -703,7 +740,7 @@ TEST_F(WorkerTest, AFolderSwappedForALinkDuringTheRunLeadsNowhere) {
     // Nothing through the link was listed, changed or deleted.
     for (const std::string& line : Timeline()) {
       const bool acts = line.rfind("SetEntry", 0) == 0 || line.rfind("DeleteEntry", 0) == 0 ||
-                        line.rfind("FindFirstIn", 0) == 0;
+                        line.rfind("ReadEntries", 0) == 0;
       EXPECT_FALSE(acts && line.find("C:\\T\\b\\") != std::string::npos) << line;
     }
     EXPECT_FALSE(os_.Exists("C:\\T\\a"));
@@ -711,37 +748,38 @@ TEST_F(WorkerTest, AFolderSwappedForALinkDuringTheRunLeadsNowhere) {
   }
 }
 
-TEST(NameIsFaithfulTest, RejectsNamesThePlatformWouldReadDifferently) {
+TEST(NamesTest, OpenableNamesAndTheExtensionsThatAreMatched) {
   test::FakePlatform os;
   const struct {
-    const char* name;
-    bool faithful;
+    std::u16string name;
+    bool openable;
+    std::optional<std::string> extension;
   } cases[] = {
-      {"a.htm", true},
-      {"ソ.htm", true},
-      {"表", true},
-      {"能力.txt", true},
-      {".hidden", true},
-      {"", false},
-      {"q?.htm", false},
-      {"\\x", false},
-      {"a/b", false},
-      {"c:d", false},
-      {"a*", false},
-      {"a<b", false},
-      {"a>b", false},
-      {"a\"b", false},
-      {"a|b", false},
-      {"dot.", false},
-      {"blank ", false},
-      {"ソ?", false},
-      // Half a character at the end: the lead byte of ア (83 41) alone.
-      {"x.t\x83", false},
-      {"\x83", false},
-      {"\x83\x41\x83", false},
-      {"\x83\x41", true},
+      {u"a.htm", true, ".HTM"},
+      {u"ソ.htm", true, ".HTM"},
+      {u"表", true, ""},
+      {u".hidden", true, ".HIDDEN"},
+      {u"x.ｔｘｔ", true, ".ＴＸＴ"},  // full-width letters are upper-cased too
+      {u"caf\u00e9.bak", true, ".BAK"},
+      {u"a.b\u00e9k", true, std::nullopt},  // no exact form: matches nothing
+      {u"a.\u00a5", true, std::nullopt},    // the yen sign would come back as 5C
+      {u"dot.", true, "."},
+      {u"blank ", true, ""},
+      {u"q?.htm", true, ".HTM"},
+      {u"", false, ""},
+      {u".", false, "."},
+      {u"..", false, "."},
+      {u"a\\b", false, ""},
+      {u"a/b", false, ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(NameIsFaithful(c.name), c.faithful) << c.name;
+  for (const auto& c : cases) {
+    bool exact = false;
+    SCOPED_TRACE(os.ToAnsi(c.name, exact));
+    EXPECT_EQ(NameIsOpenable(c.name), c.openable);
+    if (c.openable) {
+      EXPECT_EQ(MatchedExtension(c.name), c.extension);
+    }
+  }
 }
 
 }  // namespace

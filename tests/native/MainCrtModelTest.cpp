@@ -451,7 +451,7 @@ TEST_F(MainCrtModelTest, StartRunsTheCleanUpInOrderAndThenTheWorker) {
     const size_t temp = first("DeleteEntry C:\\users\\user\\Temp\\");
     const size_t cache = first("DeleteUrlCacheEntry");
     const size_t recent = first("AddToRecentDocs");
-    const size_t walk = first("FindFirstIn C:\\work");
+    const size_t walk = first("ReadEntries C:\\work");
     ASSERT_LT(walk, log.size());
     EXPECT_LT(freeSpace, temp);
     EXPECT_LT(temp, cache);

@@ -73,12 +73,12 @@ TEST_F(CommFuncWinTest, SystemAndTempFoldersAreRealFolders) {
   EXPECT_EQ(::GetFileAttributesA(system->c_str()) & FILE_ATTRIBUTE_DIRECTORY,
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
-  char temp[kFolderBufferSize] = {};
+  char16_t temp[kFolderBufferSize] = {};
   const uint32_t length = Os().GetTempPath(temp, kFolderBufferSize);
   ASSERT_GT(length, 0u);
   ASSERT_LT(length, kFolderBufferSize);
-  EXPECT_EQ(temp[length - 1], '\\');
-  EXPECT_EQ(::GetFileAttributesA(temp) & FILE_ATTRIBUTE_DIRECTORY,
+  EXPECT_EQ(temp[length - 1], u'\\');
+  EXPECT_EQ(::GetFileAttributesW(reinterpret_cast<const wchar_t*>(temp)) & FILE_ATTRIBUTE_DIRECTORY,
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 

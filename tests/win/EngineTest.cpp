@@ -27,18 +27,31 @@ using test::AttributesOf;
 using test::PathExists;
 using test::Sh;
 
-// The platform, with a hook that runs on the worker's thread before each
-// entry is opened: another program acting at a chosen point of a walk.
+// The platform, with a hook that runs before each entry is opened, on the
+// thread that opens it: another program acting at a chosen point of a walk.
+// The hook is given the entry's path on its volume ("\\purga-engine\\...").
 // It is the program-wide platform while it exists.
 class HookedPlatform : public Win32Platform {
  public:
   HookedPlatform() { SetPlatform(this); }
   ~HookedPlatform() override { InstallWin32Platform(); }
-  EntryHandle OpenEntry(const std::string& path, EntryKind kind, EntryAccess access) override {
-    if (beforeOpen) beforeOpen(path);
-    return Win32Platform::OpenEntry(path, kind, access);
+  EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) override {
+    if (beforeOpen) beforeOpen(Shown(path));
+    return Win32Platform::OpenFolder(path, rights);
+  }
+  EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
+                        uint32_t rights) override {
+    std::u16string where;
+    if (beforeOpen && GetEntryPath(folder, where)) beforeOpen(Shown(where + u"\\" + name));
+    return Win32Platform::OpenChild(folder, name, kind, rights);
   }
   std::function<void(const std::string& path)> beforeOpen;
+
+ private:
+  std::string Shown(const std::u16string& path) {
+    bool exact = false;
+    return ToAnsi(path, exact);
+  }
 };
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -70,10 +83,14 @@ class EngineWinTest : public ::testing::Test {
     if (!unixBase_.empty()) Sh("chmod -R u+w '" + unixBase_ + "'; rm -rf '" + unixBase_ + "'");
   }
 
-  // Runs a shell script in the test's folder (the parent of T). $y holds
-  // "¥" and $e "€", which have no narrow literal in this code page.
+  // Runs a shell script in the test's folder (the parent of T). The
+  // variables hold characters that have no narrow literal in this code page:
+  // $y "¥", $e "€", $c "é", $h "한국", $m "😀", $a "ā", $j "简", $k "ḿ".
   static std::string Prelude() {
-    return "y=$(printf '\\302\\245'); e=$(printf '\\342\\202\\254'); ";
+    return "y=$(printf '\\302\\245'); e=$(printf '\\342\\202\\254'); "
+           "c=$(printf '\\303\\251'); h=$(printf '\\355\\225\\234\\352\\265\\255'); "
+           "m=$(printf '\\360\\237\\230\\200'); a=$(printf '\\304\\201'); "
+           "j=$(printf '\\347\\256\\200'); k=$(printf '\\341\\270\\277'); ";
   }
   void Make(const std::string& script) {
     ASSERT_EQ(Sh(Prelude() + "cd '" + unixBase_ + "' && " + script), 0) << script;
@@ -272,7 +289,7 @@ TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
     DeleteSettings.DeleteEmptyFolders = 1;
     DeleteSettings.DeleteReadOnly = 1;
     if (c.cleanUp)
-      CleanFolderTree(target_);
+      CleanFolderTree(Os().ToWide(target_));
     else
       RunWorker();
     EXPECT_TRUE(swapped);
@@ -284,43 +301,52 @@ TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
   }
 }
 
-TEST_F(EngineWinTest, JapaneseNamesAreWalkedAndLossyNamesLeftAlone) {
-  // "¥" reaches the program as 0x5C and "€" as "?": "¥..¥victim.htm" would
-  // read as "\..\victim.htm", a file outside the target.
+TEST_F(EngineWinTest, EveryNameIsDeletedByItselfAndNoLookAlikeStandsIn) {
+  // Names the code page holds, names it lacks, and decoys: "¥..¥victim.htm"
+  // would read as "\\..\\victim.htm" in the code page, a file outside the
+  // target; "x.htḿ" would best-fit to "x.htm".
   Make(
-      "mkdir -p T/表 T/能 T/$y..${y}outside outside && touch T/ソ.htm T/表/能.htm T/能/ソ.htm"
-      " T/$y..${y}victim.htm T/$e.htm T/$y..${y}outside/o.htm victim.htm outside/o.htm");
+      "mkdir -p T/表 T/$c T/$j T/$y..${y}outside outside"
+      " && touch T/ソ.htm T/表/能.htm T/caf$c.htm T/$h.htm T/$m.htm T/$a.htm T/$e.htm"
+      " T/$y..${y}victim.htm T/$c/in.htm T/$j/in.htm T/$y..${y}outside/o.htm T/x.ht$k"
+      " victim.htm outside/o.htm");
   DeleteSettings.DeleteEmptyFolders = 1;
   RunWorker();
-  EXPECT_FALSE(PathExists(In("T\\ソ.htm")));
-  EXPECT_FALSE(PathExists(In("T\\表")));
-  EXPECT_FALSE(PathExists(In("T\\能")));
-  EXPECT_TRUE(PathExists(In("victim.htm")));
-  EXPECT_TRUE(PathExists(In("outside\\o.htm")));
-  EXPECT_TRUE(UnixTest("-e T/$y..${y}victim.htm -a -e T/$e.htm -a -e T/$y..${y}outside/o.htm"));
-  EXPECT_TRUE(Logged("Progress \\..\\victim.htm 削除できません"));
-  EXPECT_TRUE(Logged("Progress ?.htm 削除できません"));
-  EXPECT_EQ(Caption(RunCaption::ReadCount), "5");
-  EXPECT_EQ(Caption(RunCaption::DeletedCount), "3");
+  EXPECT_TRUE(UnixTest("-e victim.htm -a -e outside/o.htm -a -e T/x.ht$k"));
+  EXPECT_TRUE(UnixTest("$(ls -A T | wc -l) -eq 1"));
+  EXPECT_TRUE(Logged("Progress ?..?victim.htm"));
+  EXPECT_TRUE(Logged("Progress caf?.htm"));
+  EXPECT_TRUE(Logged("Progress ??.htm"));
+  EXPECT_FALSE(std::any_of(window_.log.begin(), window_.log.end(), [](const std::string& line) {
+    return line.find("削除できません") != std::string::npos;
+  }));
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "12");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "11");
 }
 
-TEST_F(EngineWinTest, ATreeDeeperThanThePathLimitIsWalkedAsFarAsItCanBe) {
-  // 30 levels of 10 characters: the files below about level 20 lie beyond
-  // MAX_PATH for the ANSI calls.
+TEST_F(EngineWinTest, AChainPastAThousandCharactersIsWalkedToItsBottom) {
+  // Twelve levels of 96 characters, a file to delete and one to keep at each.
   Make(
-      "d=T/deep && for i in $(seq 30); do d=$d/0123456789; mkdir -p $d; touch $d/x.htm; done"
-      " && mkdir -p T/side && touch T/side/y.htm above.htm");
+      "n=$(printf 'd%.0s' $(seq 96)); d=T; for i in $(seq 12); do d=$d/$n; mkdir -p $d;"
+      " touch $d/x.htm $d/y.txt; done");
+  DeleteSettings.DeleteEmptyFolders = 1;
+  RunWorker();
+  EXPECT_EQ(Caption(RunCaption::ReadCount), "24");
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "12");
+  EXPECT_TRUE(
+      UnixTest("$(find T -name x.htm | wc -l) -eq 0 -a $(find T -name y.txt | wc -l) -eq 12"));
+  Make("find T -name y.txt -delete");
+  RunWorker();
+  EXPECT_FALSE(PathExists(target_));
+}
+
+TEST_F(EngineWinTest, AChosenFolderThatIsALinkIsWalkedButNotRemoved) {
+  Make("mkdir -p real/sub && touch real/a.htm real/sub/b.htm && rmdir T && ln -s $PWD/real T");
   DeleteSettings.DeleteEmptyFolders = 1;
   DeleteSettings.DeleteReadOnly = 1;
   RunWorker();
-  EXPECT_FALSE(PathExists(In("T\\side")));
-  EXPECT_FALSE(PathExists(In("T\\deep\\0123456789\\x.htm")));
-  EXPECT_TRUE(UnixTest("-e T/deep/$(printf '0123456789/%.0s' $(seq 30))x.htm"));
-  EXPECT_TRUE(PathExists(In("above.htm")));
-  EXPECT_TRUE(PathExists(target_));
-  const int read = std::stoi(Caption(RunCaption::ReadCount));
-  EXPECT_GT(read, 2);
-  EXPECT_LT(read, 31);
+  EXPECT_EQ(Caption(RunCaption::DeletedCount), "2");
+  EXPECT_TRUE(UnixTest("-L T -a -d real -a ! -e real/sub -a $(ls -A real | wc -l) -eq 0"));
 }
 
 TEST_F(EngineWinTest, StopAndWaitServesTheWorkerWithoutAMessageLoop) {
@@ -333,15 +359,17 @@ TEST_F(EngineWinTest, StopAndWaitServesTheWorkerWithoutAMessageLoop) {
   // sure to be under way when it is, however fast the files go.
   HookedPlatform hooked;
   int opened = 0;
+  std::atomic<bool> held{false};
   bool stopSeen = false;
   hooked.beforeOpen = [&](const std::string& path) {
     if (!EndsWith(path, ".htm") || ++opened != 25) return;
+    held.store(true);
     const ULONGLONG deadline = ::GetTickCount64() + 20000;
     while (StopRequested.load() != 1 && ::GetTickCount64() < deadline) ::Sleep(1);
     stopSeen = StopRequested.load() == 1;
   };
   new TFileDelte(window_);
-  ASSERT_TRUE(test::PumpUntil([&] { return window_.calls > 20; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return held.load(); }));
   TFileDelte::StopAndWait([&] { ui_.ServeFor(10); });
   EXPECT_TRUE(stopSeen);
   EXPECT_FALSE(TFileDelte::Alive());
@@ -411,11 +439,20 @@ TEST(UiCallTest, ACallerWhoseWindowHasGoneIsNotLeftWaiting) {
 
 // --- clean-up tasks ---
 
+// A UTF-16 path of the platform in the code page, for the test's own calls.
+std::string Narrow(const std::u16string& path) {
+  bool exact = false;
+  std::string text = Os().ToAnsi(path, exact);
+  EXPECT_TRUE(exact) << text;
+  return text;
+}
+
 TEST_F(EngineWinTest, TheTempFolderIsEmptiedButKept) {
-  const auto temp = GetTempFolder();
-  ASSERT_TRUE(temp.has_value());
-  EXPECT_EQ(temp->back(), '\\');
-  const std::string unixTemp = test::UnixPath(*temp);
+  const auto wide = GetTempFolder();
+  ASSERT_TRUE(wide.has_value());
+  const std::string temp = Narrow(*wide);
+  EXPECT_EQ(temp.back(), '\\');
+  const std::string unixTemp = test::UnixPath(temp);
   ASSERT_FALSE(unixTemp.empty());
   ASSERT_EQ(
       Sh("cd '" + unixTemp +
@@ -423,41 +460,63 @@ TEST_F(EngineWinTest, TheTempFolderIsEmptiedButKept) {
          " && touch purga-1.tmp purga-a/2.tmp purga-a/b/3.tmp purga-held/4.tmp purga-held/5.tmp"
          " .purga-dot/6.tmp purga-ro.tmp purga-ro/7.tmp && chmod a-w purga-ro.tmp"),
       0);
-  ::SetFileAttributesA((*temp + "purga-ro").c_str(),
+  ::SetFileAttributesA((temp + "purga-ro").c_str(),
                        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
-  const HANDLE held = ::CreateFileA((*temp + "purga-held\\4.tmp").c_str(), GENERIC_READ,
+  const HANDLE held = ::CreateFileA((temp + "purga-held\\4.tmp").c_str(), GENERIC_READ,
                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  CleanFolderTree(*temp);
+  CleanFolderTree(*wide);
   ::CloseHandle(held);
-  EXPECT_EQ(CleanRoot, *temp);
-  EXPECT_TRUE(PathExists(*temp));
+  EXPECT_EQ(CleanRoot, *wide);
+  EXPECT_TRUE(PathExists(temp));
   for (const char* gone :
        {"purga-1.tmp", "purga-a", "purga-ro.tmp", "purga-ro", "purga-held\\5.tmp"})
-    EXPECT_FALSE(PathExists(*temp + gone)) << gone;
+    EXPECT_FALSE(PathExists(temp + gone)) << gone;
   for (const char* kept : {"purga-held\\4.tmp", ".purga-dot\\6.tmp"})
-    EXPECT_TRUE(PathExists(*temp + kept)) << kept;
+    EXPECT_TRUE(PathExists(temp + kept)) << kept;
   Sh("cd '" + unixTemp + "' && rm -rf purga-held .purga-dot");
+}
+
+TEST_F(EngineWinTest, TheTempFolderSwappedAfterItsCheckIsNotFollowed) {
+  // Once the clean-up has opened the temporary folder, and while it compares
+  // it with the folders it must never empty, another program puts a link to
+  // another folder in its place. Nothing where the link leads is touched.
+  Make(
+      "mkdir -p tmp/sub profile/sub && touch tmp/a.tmp tmp/sub/b.tmp profile/a.tmp"
+      " profile/sub/b.tmp profile/keep.tmp");
+  const std::string temp = In("tmp\\");
+  HookedPlatform hooked;
+  bool swapped = false;
+  hooked.beforeOpen = [&](const std::string& path) {
+    if (swapped || path == temp) return;
+    swapped = true;
+    Make("mv tmp tmp-checked && ln -s $PWD/profile tmp");
+  };
+  CleanFolderTree(Os().ToWide(temp));
+  EXPECT_TRUE(swapped);
+  EXPECT_TRUE(UnixTest("-e profile/a.tmp -a -e profile/sub/b.tmp -a -e profile/keep.tmp"));
 }
 
 TEST(CleanupWinTest, WithoutTmpAndTempTheProfileIsNeverEmptied) {
   InstallWin32Platform();
-  // GetTempPathA then falls back to USERPROFILE.
+  // GetTempPath then falls back to USERPROFILE.
   char tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
   ::GetEnvironmentVariableA("TMP", tmp, MAX_PATH);
   ::GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
   ::SetEnvironmentVariableA("TMP", nullptr);
   ::SetEnvironmentVariableA("TEMP", nullptr);
-  char fallback[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, fallback);
   const auto folder = GetTempFolder();
   ::SetEnvironmentVariableA("TMP", tmp);
   ::SetEnvironmentVariableA("TEMP", temp);
   char profile[MAX_PATH] = {};
   ASSERT_GT(::GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH), 0u);
-  EXPECT_EQ(std::string(fallback), std::string(profile) + "\\");
-  EXPECT_FALSE(folder.has_value()) << *folder;
-  EXPECT_TRUE(GetTempFolder().has_value());
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ(Narrow(*folder), std::string(profile) + "\\");
+  const std::string marker = std::string(profile) + "\\purga-profile-marker.tmp";
+  ASSERT_TRUE(test::MakeFile(marker));
+  CleanFolderTree(*folder);
+  EXPECT_TRUE(PathExists(marker));
+  ::DeleteFileA(marker.c_str());
 }
 
 // One entry committed to the URL cache with the cache's own calls.

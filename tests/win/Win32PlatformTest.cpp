@@ -112,14 +112,14 @@ TEST_F(Win32PlatformTest, OpenModesShareAsTheirCallersNeed) {
 }
 
 // What a listing gives of each entry.
-using Listed = std::set<std::tuple<std::string, uint32_t, uint64_t, bool>>;
+using Listed = std::set<std::tuple<std::u16string, uint32_t, uint64_t>>;
 
 Listed ListAll(Platform& os, FindHandle find, FindEntry& entry) {
   Listed listed;
   if (find == nullptr) return listed;
   do {
-    listed.insert({entry.name, entry.attributes, entry.size, entry.exact});
-    EXPECT_NE(entry.lastWriteTime, 0u) << entry.name;
+    listed.insert({entry.name, entry.attributes, entry.size});
+    EXPECT_NE(entry.lastWriteTime, 0u);
   } while (os.FindNext(find, entry));
   os.FindClose(find);
   return listed;
@@ -134,61 +134,93 @@ TEST_F(Win32PlatformTest, ListingsByPatternAndThroughTheFolderAgree) {
   FindEntry entry;
   const Listed byPattern = ListAll(os_, os_.FindFirst(folder / "*.*", entry), entry);
   EXPECT_EQ(byPattern.size(), 4u);
-  EXPECT_EQ(byPattern.count({name, kAttrArchive, 1234, true}), 1u);
-  EXPECT_EQ(byPattern.count({"sub", kAttrDirectory, 0, true}), 1u);
+  EXPECT_EQ(byPattern.count({os_.ToWide(name), kAttrArchive, 1234}), 1u);
+  EXPECT_EQ(byPattern.count({u"sub", kAttrDirectory, 0}), 1u);
   EXPECT_EQ(os_.FindFirst(folder / "missing\\*.*", entry), nullptr);
 
-  const EntryHandle top =
-      os_.OpenEntry(folder.Path(), EntryKind::FolderThroughLinks, EntryAccess::Look);
+  // Through the folder's handle, in batches, with the entries' file IDs.
+  const EntryHandle top = os_.OpenFolder(os_.ToWide(folder.Path()), kRightList);
   ASSERT_NE(top, nullptr);
-  EXPECT_EQ(ListAll(os_, os_.FindFirstIn(top, entry), entry), byPattern);
+  Listed throughHandle;
+  std::vector<FindEntry> batch;
+  for (bool restart = true; os_.ReadEntries(top, restart, batch); restart = false)
+    for (const FindEntry& listed : batch) {
+      throughHandle.insert({listed.name, listed.attributes, listed.size});
+      EXPECT_NE(listed.fileId, 0u);
+    }
+  EXPECT_EQ(throughHandle, byPattern);
   os_.CloseEntry(top);
+  EXPECT_EQ(os_.OpenFolder(os_.ToWide(folder / "missing"), 0), nullptr);
 }
 
-TEST_F(Win32PlatformTest, EntriesAreCheckedAndChangedThroughTheirHandle) {
+// The file ID that a listing of `folder` gives for `name`; 0 when none.
+uint64_t ListedId(Platform& os, EntryHandle folder, const std::u16string& name) {
+  std::vector<FindEntry> batch;
+  for (bool restart = true; os.ReadEntries(folder, restart, batch); restart = false)
+    for (const FindEntry& entry : batch)
+      if (entry.name == name) return entry.fileId;
+  return 0;
+}
+
+TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHandle) {
   test::ScratchFolder folder("purga-entries");
-  const std::string file = folder / "\x83\x5c.txt";  // ソ.txt
-  ASSERT_TRUE(test::WriteWholeFile(file, "x"));
+  const std::u16string names[] = {os_.ToWide("\x83\x5c.txt"), u"caf\u00e9 \U0001F600.txt"};
+  for (const std::u16string& name : names) {
+    const HANDLE made = ::CreateFileW(
+        reinterpret_cast<const wchar_t*>((os_.ToWide(folder.Path() + "\\") + name).c_str()),
+        GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    ::CloseHandle(made);
+  }
   ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
   ASSERT_TRUE(test::WriteWholeFile(folder / "sub\\in.txt", "x"));
 
   const EntryHandle top =
-      os_.OpenEntry(folder.Path(), EntryKind::FolderThroughLinks, EntryAccess::Change);
+      os_.OpenFolder(os_.ToWide(folder.Path()), kRightList | kRightChange | kRightDelete);
   ASSERT_NE(top, nullptr);
-  std::string final;
-  ASSERT_TRUE(os_.GetEntryFinalPath(top, final));
-  EXPECT_EQ(os_.UpperCase(final), os_.UpperCase("\\\\?\\" + folder.Path()));
-  os_.CloseEntry(top);
+  std::u16string topPath;
+  ASSERT_TRUE(os_.GetEntryPath(top, topPath));
+  EXPECT_TRUE(os_.SameName(topPath, os_.ToWide(folder.Path().substr(2))));
+  uint64_t volume = 0, childVolume = 0;
+  ASSERT_TRUE(os_.GetEntryVolume(top, volume));
 
-  // A file: read-only set through the handle stops its deletion until it is
-  // cleared through the same handle; it goes when the handle is closed.
-  const EntryHandle entry = os_.OpenEntry(file, EntryKind::File, EntryAccess::Change);
-  ASSERT_NE(entry, nullptr);
-  uint32_t word = 0;
-  ASSERT_TRUE(os_.GetEntryAttributes(entry, word));
-  EXPECT_EQ(word, kAttrArchive);
-  ASSERT_TRUE(os_.GetEntryFinalPath(entry, final));
-  EXPECT_EQ(os_.UpperCase(final), os_.UpperCase("\\\\?\\" + file));
-  EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive | kAttrReadOnly));
-  EXPECT_EQ(::GetFileAttributesA(file.c_str()), kAttrArchive | kAttrReadOnly);
-  EXPECT_FALSE(os_.DeleteEntry(entry));
-  EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive));
-  EXPECT_TRUE(os_.DeleteEntry(entry));
-  EXPECT_NE(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
-  os_.CloseEntry(entry);
-  EXPECT_EQ(::GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  // A file, by its own name: its ID is the listing's, its path its folder's
+  // and its name. Read-only set through the handle stops its deletion until
+  // it is cleared through the same handle; it goes when the handle closes.
+  for (const std::u16string& name : names) {
+    const EntryHandle entry =
+        os_.OpenChild(top, name, EntryKind::File, kRightChange | kRightDelete);
+    ASSERT_NE(entry, nullptr);
+    EntryInfo info;
+    ASSERT_TRUE(os_.GetEntryInfo(entry, info));
+    EXPECT_EQ(info.attributes, kAttrArchive);
+    EXPECT_EQ(info.fileId, ListedId(os_, top, name));
+    std::u16string path;
+    ASSERT_TRUE(os_.GetEntryPath(entry, path));
+    EXPECT_TRUE(os_.SameName(path, topPath + u"\\" + name));
+    ASSERT_TRUE(os_.GetEntryVolume(entry, childVolume));
+    EXPECT_EQ(childVolume, volume);
+    EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive | kAttrReadOnly));
+    EXPECT_FALSE(os_.DeleteEntry(entry));
+    EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive));
+    EXPECT_TRUE(os_.DeleteEntry(entry));
+    os_.CloseEntry(entry);
+    EXPECT_EQ(ListedId(os_, top, name), 0u);
+  }
 
   // A folder: not as a file, and not removed while it holds anything.
-  EXPECT_EQ(os_.OpenEntry(folder / "sub", EntryKind::File, EntryAccess::Change), nullptr);
-  const EntryHandle sub = os_.OpenEntry(folder / "sub", EntryKind::Folder, EntryAccess::Change);
+  EXPECT_EQ(os_.OpenChild(top, u"sub", EntryKind::File, kRightDelete), nullptr);
+  const EntryHandle sub = os_.OpenChild(top, u"sub", EntryKind::Folder, kRightList | kRightDelete);
   ASSERT_NE(sub, nullptr);
-  ASSERT_TRUE(os_.GetEntryAttributes(sub, word));
-  EXPECT_EQ(word, kAttrDirectory);
+  EntryInfo info;
+  ASSERT_TRUE(os_.GetEntryInfo(sub, info));
+  EXPECT_EQ(info.attributes, kAttrDirectory);
   EXPECT_FALSE(os_.DeleteEntry(sub));
   ASSERT_TRUE(::DeleteFileA((folder / "sub\\in.txt").c_str()));
   EXPECT_TRUE(os_.DeleteEntry(sub));
   os_.CloseEntry(sub);
   EXPECT_EQ(::GetFileAttributesA((folder / "sub").c_str()), INVALID_FILE_ATTRIBUTES);
+  os_.CloseEntry(top);
 }
 
 TEST_F(Win32PlatformTest, TimeConversionsRoundTrip) {
