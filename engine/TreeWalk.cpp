@@ -68,7 +68,7 @@ TreeWalk::TreeWalk(const std::u16string& top) {
   // Asked after the open: a link put there meanwhile makes it a link too.
   const uint32_t word = os.GetPathAttributes(top);
   topIsLink_ = word == 0xFFFFFFFFu || (word & kAttrReparsePoint) != 0;
-  pathKnown_ = os.GetEntryPath(top_.get(), path_);
+  pathKnown_ = os.GetEntryName(top_.get(), path_);
 }
 
 EntryHandle TreeWalk::Current() const {
@@ -172,7 +172,7 @@ CheckedEntry TreeWalk::OpenChecked(const FindEntry& entry, EntryKind kind) {
 
 bool TreeWalk::InPlace(const CheckedEntry& entry, const std::u16string& name) const {
   std::u16string path;
-  return pathKnown_ && Os().GetEntryPath(entry.get(), path) && Os().SameName(path, Joined(name));
+  return pathKnown_ && Os().GetEntryName(entry.get(), path) && Os().SameName(path, Joined(name));
 }
 
 std::u16string TreeWalk::Joined(const std::u16string& name) const {

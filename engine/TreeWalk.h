@@ -5,9 +5,11 @@
 // is opened by the name its folder's listing gave, relative to the handle of
 // that folder, a link at it not followed. It is acted on only when it is no
 // link, is of the kind listed and is the very entry listed (its file ID), and
-// when its path on the volume is its folder's plus its name: a platform that
-// opens what a link points to (Wine does, for links made outside Windows)
-// gives the target's ID in the listing too, and only the path tells. Listing,
+// when its full name (its volume's device and its path there) is its
+// folder's plus its name: a platform that opens what a link points to (Wine
+// does, for links made outside Windows) gives the target's ID in the listing
+// too, and a file ID is unique on its own volume only, so only the name
+// tells. Listing,
 // attribute changes and deletion then go through that same handle. So another
 // program that renames folders or swaps them for links during a walk cannot
 // lead it out of the tree, and no name and no depth is out of its reach.
@@ -118,8 +120,8 @@ class TreeWalk {
   bool topIsLink_ = false;
   std::vector<Level> levels_;
   std::vector<FindEntry> batch_;  // the listing batch in hand
-  // The volume path of the folder being walked, as the walk built it: one
-  // for the whole walk, grown and cut back as it goes down and up.
+  // The full name of the folder being walked, as the walk built it: one for
+  // the whole walk, grown and cut back as it goes down and up.
   std::u16string path_;
   bool pathKnown_ = false;
 };

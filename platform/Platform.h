@@ -107,8 +107,13 @@ class Platform {
   virtual bool GetEntryInfo(EntryHandle entry, EntryInfo& info) = 0;
   // The serial number of the entry's volume (with the file ID, its identity).
   virtual bool GetEntryVolume(EntryHandle entry, uint64_t& serial) = 0;
+  // The entry's full name as the object manager knows it (NtQueryObject,
+  // ObjectNameInformation): its volume's device and its path there, such as
+  // "\Device\HarddiskVolume2\T\a.txt". It needs no drive letter, and entries
+  // of two volumes never share one.
+  virtual bool GetEntryName(EntryHandle entry, std::u16string& name) = 0;
   // The entry's path on its volume, without the volume ("\" for its root;
-  // FileNameInformation, which needs no drive letter).
+  // FileNameInformation).
   virtual bool GetEntryPath(EntryHandle entry, std::u16string& path) = 0;
   // The next batch of entries of an open folder, "." and ".." included
   // (FileIdBothDirectoryInfo); `restart` begins at the first. False when

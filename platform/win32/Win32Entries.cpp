@@ -179,6 +179,27 @@ bool Win32Platform::GetEntryVolume(EntryHandle entry, uint64_t& serial) {
   return true;
 }
 
+bool Win32Platform::GetEntryName(EntryHandle entry, std::u16string& name) {
+  // A UNICODE_STRING and its text; a longer name is asked for again with
+  // the room it needs.
+  alignas(UNICODE_STRING) unsigned char small[2048];
+  std::unique_ptr<unsigned char[]> large;
+  unsigned char* record = small;
+  ULONG bytes = sizeof small;
+  for (;;) {
+    ULONG needed = 0;
+    const NTSTATUS result = ::NtQueryObject(entry, ObjectNameInformation, record, bytes, &needed);
+    if (NT_SUCCESS(result)) break;
+    if (record != small || needed <= bytes) return false;
+    large.reset(new unsigned char[needed]);
+    record = large.get();
+    bytes = needed;
+  }
+  const auto* text = reinterpret_cast<const UNICODE_STRING*>(record);
+  name.assign(reinterpret_cast<const char16_t*>(text->Buffer), text->Length / sizeof(WCHAR));
+  return true;
+}
+
 bool Win32Platform::GetEntryPath(EntryHandle entry, std::u16string& path) {
   // The record: a length in bytes, then the name. Most paths fit the first
   // buffer; a longer one is asked for again with the room it needs.

@@ -20,6 +20,7 @@ class Win32Platform : public Platform {
                         uint32_t rights) override;
   bool GetEntryInfo(EntryHandle entry, EntryInfo& info) override;
   bool GetEntryVolume(EntryHandle entry, uint64_t& serial) override;
+  bool GetEntryName(EntryHandle entry, std::u16string& name) override;
   bool GetEntryPath(EntryHandle entry, std::u16string& path) override;
   bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) override;
   bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;

@@ -181,8 +181,8 @@ FakePlatform::NodePtr FakePlatform::Target(const NodePtr& link) const {
   return Resolve(link->linkTarget, true, 1);
 }
 
-FakePlatform::NodePtr FakePlatform::Resolve(const std::u16string& path, bool followLast,
-                                            int depth) const {
+FakePlatform::NodePtr FakePlatform::Resolve(const std::u16string& path, bool followLast, int depth,
+                                            bool followOnTheWay) const {
   // A chain of more links than this is a loop, as the platform would say.
   if (depth > 32) return nullptr;
   const std::vector<std::u16string> names = Split(path);
@@ -196,7 +196,8 @@ FakePlatform::NodePtr FakePlatform::Resolve(const std::u16string& path, bool fol
     const auto child = node->children.find(Folded(names[i]));
     if (child == node->children.end()) return nullptr;
     node = child->second;
-    if (node->isLink && (i + 1 < names.size() || followLast)) {
+    const bool last = i + 1 == names.size();
+    if (node->isLink && (last ? followLast : followOnTheWay)) {
       node = Resolve(node->linkTarget, true, depth + 1);
       if (!node) return nullptr;
     }
@@ -215,8 +216,8 @@ FakePlatform::NodePtr FakePlatform::Make(const std::u16string& path, bool folder
     root->name = std::u16string(1, letter) + u":";
     root->isFolder = true;
     root->attributes = kAttrDirectory;
-    root->id = nextId_++;
     root->volume = 0x1000 + letter;
+    root->id = NewId(root->volume, nullptr, u"");
   }
   NodePtr node = root;
   if (names.size() == 1) return node;
@@ -226,7 +227,7 @@ FakePlatform::NodePtr FakePlatform::Make(const std::u16string& path, bool folder
     if (!child) {
       child = std::make_shared<Node>();
       child->name = names[i];
-      child->id = nextId_++;
+      child->id = NewId(node->volume, node, names[i]);
       child->volume = node->volume;
       child->parent = node;
       child->isFolder = !last || folder;
@@ -242,6 +243,15 @@ FakePlatform::NodePtr FakePlatform::Make(const std::u16string& path, bool folder
     if (!node) std::abort();
   }
   return node;
+}
+
+uint64_t FakePlatform::NewId(uint64_t volume, const NodePtr& parent, const std::u16string& name) {
+  // Derived from the path on the volume and how many entries were made
+  // there before, so that two volumes made alike give alike IDs.
+  std::u16string where = Folded(name);
+  if (parent) where = Folded(PathOf(parent)).substr(2) + u"\\" + where;
+  const uint64_t count = ++made_[{volume, where}];
+  return ((std::hash<std::u16string>{}(where)&0x0000FFFFFFFFFFFFull) | count << 48) | 1;
 }
 
 void FakePlatform::AddFolder(const std::u16string& path, uint32_t attributes) {
@@ -272,15 +282,20 @@ void FakePlatform::AddFile(const std::string& path, uint64_t size, uint32_t attr
   Resolve(ToWide(path), false)->content = content;
 }
 
-void FakePlatform::AddLink(const std::string& path, const std::string& target,
+void FakePlatform::AddLink(const std::u16string& path, const std::u16string& target,
                            uint32_t attributes) {
   std::lock_guard lock(mutex_);
-  NodePtr node = Make(ToWide(path), false);
+  NodePtr node = Make(path, false);
   node->isFolder = false;
   node->children.clear();
   node->attributes = attributes;
   node->isLink = true;
-  node->linkTarget = ToWide(target);
+  node->linkTarget = target;
+}
+
+void FakePlatform::AddLink(const std::string& path, const std::string& target,
+                           uint32_t attributes) {
+  AddLink(ToWide(path), ToWide(target), attributes);
 }
 
 void FakePlatform::Detach(const NodePtr& node) {
@@ -294,23 +309,51 @@ void FakePlatform::Detach(const NodePtr& node) {
   node->parent.reset();
 }
 
-void FakePlatform::Move(const std::string& from, const std::string& to) {
-  std::lock_guard lock(mutex_);
-  const NodePtr node = Resolve(ToWide(from), false);
-  const std::u16string destination = ToWide(to);
-  const size_t cut = destination.rfind(u'\\');
-  const NodePtr parent = Resolve(destination.substr(0, cut), true);
-  if (!node || !parent || !parent->isFolder) std::abort();  // a test's own mistake
-  Detach(node);
-  node->name = destination.substr(cut + 1);
-  parent->children[Folded(node->name)] = node;
-  node->parent = parent;
+bool FakePlatform::Held(const NodePtr& node) const {
+  if (!heldFoldersStay) return false;
+  for (const auto& entry : entries_) {
+    if (!entry->open || !entry->node->isFolder) continue;
+    for (NodePtr at = entry->node; at; at = at->parent.lock())
+      if (at == node) return true;
+  }
+  return false;
 }
 
-void FakePlatform::Remove(const std::string& path) {
+bool FakePlatform::Move(const std::u16string& from, const std::u16string& to) {
   std::lock_guard lock(mutex_);
-  if (const NodePtr node = Resolve(ToWide(path), false)) Detach(node);
+  const NodePtr node = Resolve(from, false, 0, false);
+  const size_t cut = to.rfind(u'\\');
+  const NodePtr parent = Resolve(to.substr(0, cut), false, 0, false);
+  if (!node || !parent || !parent->isFolder) std::abort();  // a test's own mistake
+  const auto there = parent->children.find(Folded(to.substr(cut + 1)));
+  if (Held(node) || (there != parent->children.end() && Held(there->second))) return false;
+  Detach(node);
+  node->name = to.substr(cut + 1);
+  NodePtr& slot = parent->children[Folded(node->name)];
+  if (slot) slot->parent.reset();  // what was there is gone
+  slot = node;
+  node->parent = parent;
+  return true;
 }
+
+bool FakePlatform::Move(const std::string& from, const std::string& to) {
+  return Move(ToWide(from), ToWide(to));
+}
+
+bool FakePlatform::Remove(const std::u16string& path) {
+  std::lock_guard lock(mutex_);
+  const NodePtr node = Resolve(path, false, 0, false);
+  if (!node || Held(node)) return false;
+  Detach(node);
+  return true;
+}
+
+bool FakePlatform::ExistsWithoutLinks(const std::u16string& path) const {
+  std::lock_guard lock(mutex_);
+  return Resolve(path, false, 0, false) != nullptr;
+}
+
+bool FakePlatform::Remove(const std::string& path) { return Remove(ToWide(path)); }
 
 bool FakePlatform::Exists(const std::u16string& path) const {
   std::lock_guard lock(mutex_);
@@ -321,10 +364,14 @@ bool FakePlatform::Exists(const std::string& path) const {
   return Exists(const_cast<FakePlatform*>(this)->ToWide(path));
 }
 
-uint32_t FakePlatform::Attributes(const std::string& path) const {
+uint32_t FakePlatform::Attributes(const std::u16string& path) const {
   std::lock_guard lock(mutex_);
-  const NodePtr node = Resolve(const_cast<FakePlatform*>(this)->ToWide(path), false);
+  const NodePtr node = Resolve(path, false);
   return node ? node->attributes : kNoAttributes;
+}
+
+uint32_t FakePlatform::Attributes(const std::string& path) const {
+  return Attributes(const_cast<FakePlatform*>(this)->ToWide(path));
 }
 
 std::string FakePlatform::Content(const std::string& path) const {
@@ -341,33 +388,25 @@ void FakePlatform::SetContent(const std::string& path, const std::string& conten
   node->size = content.size();
 }
 
-uint64_t FakePlatform::IdOf(const std::string& path) const {
+uint64_t FakePlatform::IdOf(const std::u16string& path) const {
   std::lock_guard lock(mutex_);
-  const NodePtr node = Resolve(const_cast<FakePlatform*>(this)->ToWide(path), false);
+  const NodePtr node = Resolve(path, false);
   return node ? node->id : 0;
 }
 
-bool FakePlatform::IsBelow(uint64_t id, uint64_t folder) const {
+bool FakePlatform::IsBelow(uint64_t volume, uint64_t id, uint64_t folder) const {
   std::lock_guard lock(mutex_);
-  // Breadth-first from the folder: the tree is small in every test.
-  std::vector<NodePtr> open;
-  for (const auto& [letter, root] : drives_) open.push_back(root);
-  NodePtr start;
-  while (!open.empty() && !start) {
-    const NodePtr node = open.back();
-    open.pop_back();
-    if (node->id == folder) start = node;
-    for (const auto& [name, child] : node->children) open.push_back(child);
-  }
-  if (!start) return false;
-  open = {start};
-  while (!open.empty()) {
-    const NodePtr node = open.back();
-    open.pop_back();
-    for (const auto& [name, child] : node->children) {
-      if (child->id == id) return true;
-      open.push_back(child);
+  const auto below = [](const NodePtr& from, uint64_t wanted, auto& self) -> NodePtr {
+    for (const auto& [name, child] : from->children) {
+      if (child->id == wanted) return child;
+      if (NodePtr found = self(child, wanted, self)) return found;
     }
+    return nullptr;
+  };
+  for (const auto& [letter, root] : drives_) {
+    if (root->volume != volume) continue;
+    const NodePtr start = root->id == folder ? root : below(root, folder, below);
+    return start && below(start, id, below) != nullptr;
   }
   return false;
 }
@@ -527,14 +566,31 @@ bool FakePlatform::GetEntryVolume(EntryHandle entry, uint64_t& serial) {
   return true;
 }
 
+namespace {
+
+// Where a node is, without its drive: "\" for the root.
+std::u16string OnVolume(const std::u16string& full) {
+  const size_t cut = full.find(u'\\');
+  return cut == std::u16string::npos ? u"\\" : full.substr(cut);
+}
+
+}  // namespace
+
+bool FakePlatform::GetEntryName(EntryHandle entry, std::u16string& name) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryName " + state.path);
+  name = u"\\Device\\Volume";
+  for (const char digit : std::to_string(state.node->volume)) name += static_cast<char16_t>(digit);
+  name += OnVolume(PathOf(state.node));
+  return true;
+}
+
 bool FakePlatform::GetEntryPath(EntryHandle entry, std::u16string& path) {
   std::lock_guard lock(mutex_);
   const auto& state = *static_cast<EntryState*>(entry);
   Record("GetEntryPath " + state.path);
-  // Where the entry is now, without its drive: "\" for the root.
-  const std::u16string full = PathOf(state.node);
-  const size_t cut = full.find(u'\\');
-  path = cut == std::u16string::npos ? u"\\" : full.substr(cut);
+  path = OnVolume(PathOf(state.node));
   return true;
 }
 
@@ -574,7 +630,7 @@ bool FakePlatform::ReadEntries(EntryHandle folder, bool restart, std::vector<Fin
   if (restart) {
     state.listing = Children(state.node);
     state.next = 0;
-    if (onListed) onListed(state.node->id, state.listing);
+    if (onListed) onListed(state.node->volume, state.node->id, state.listing);
   }
   const size_t end = std::min(state.listing.size(), state.next + std::max<size_t>(batchSize, 1));
   batch.assign(state.listing.begin() + static_cast<long>(state.next),
@@ -601,7 +657,7 @@ bool FakePlatform::SetEntryAttributes(EntryHandle entry, uint32_t attributes) {
   uint32_t word = attributes & ~kAttrDirectory;
   if (folder) word |= kAttrDirectory;
   node.attributes = word | (node.attributes & kAttrReparsePoint);
-  if (onChanged) onChanged("SetEntryAttributes", node.id);
+  if (onChanged) onChanged("SetEntryAttributes", node.volume, node.id);
   return true;
 }
 
@@ -624,7 +680,7 @@ bool FakePlatform::DeleteEntry(EntryHandle entry) {
     return false;
   }
   state.deletePending = true;
-  if (onChanged) onChanged("DeleteEntry", node.id);
+  if (onChanged) onChanged("DeleteEntry", node.volume, node.id);
   return true;
 }
 

@@ -36,21 +36,33 @@ class FakePlatform : public Platform {
   // and may still list 16 for a folder swapped for a link.
   void AddLink(const std::string& path, const std::string& target,
                uint32_t attributes = kAttrDirectory | kAttrReparsePoint);
-  // Renames an entry with everything below it; open handles follow it.
-  void Move(const std::string& from, const std::string& to);
+  void AddLink(const std::u16string& path, const std::u16string& target,
+               uint32_t attributes = kAttrDirectory | kAttrReparsePoint);
+  // Renames an entry with everything below it, in place of what `to` named;
+  // open handles follow it. Both paths are taken as they stand: no link on
+  // the way is followed. False when `heldFoldersStay` refuses it.
+  bool Move(const std::string& from, const std::string& to);
+  bool Move(const std::u16string& from, const std::u16string& to);
   // Takes an entry out of the tree with everything below it; open handles
-  // still reach it.
-  void Remove(const std::string& path);
+  // still reach it. No link on the way is followed.
+  bool Remove(const std::string& path);
+  bool Remove(const std::u16string& path);
+  // True when `path` names an entry with no link on the way to it.
+  bool ExistsWithoutLinks(const std::u16string& path) const;
+  // Of what `path` names, a link at its end not followed.
   bool Exists(const std::string& path) const;
   bool Exists(const std::u16string& path) const;
   uint32_t Attributes(const std::string& path) const;  // 0xFFFFFFFF when missing
+  uint32_t Attributes(const std::u16string& path) const;
   std::string Content(const std::string& path) const;
   void SetContent(const std::string& path, const std::string& content);
-  // The file ID of what `path` names (links not followed); 0 when missing.
-  uint64_t IdOf(const std::string& path) const;
-  // True while the entry `id` lies below the entry `folder` (links are not
-  // below anything but their own folder).
-  bool IsBelow(uint64_t id, uint64_t folder) const;
+  // The file ID (0 when missing). As on the real platform, IDs are unique
+  // on their volume only: an entry made at the same path of another volume
+  // has the same ID.
+  uint64_t IdOf(const std::u16string& path) const;
+  // True while the entry `id` lies below the folder `folder`, both of the
+  // volume `volume`.
+  bool IsBelow(uint64_t volume, uint64_t id, uint64_t folder) const;
   // Every path below (and including) `root`, lower-cased, in sorted order.
   std::vector<std::string> ListTree(const std::string& root) const;
 
@@ -68,6 +80,10 @@ class FakePlatform : public Platform {
   // link itself (reparse bit, its own path); Wine opens what it points to,
   // and its listings give the target's file ID.
   bool linksOpenAsTargets = false;
+  // Whether Move and Remove refuse a folder that an open handle holds, or
+  // one above it, as Windows does for a folder held without delete sharing
+  // (a rename from the Linux side under Wine is not stopped).
+  bool heldFoldersStay = false;
   // Entries per listing batch.
   size_t batchSize = 64;
   bool failWrite = false;   // WriteFile writes nothing
@@ -77,11 +93,13 @@ class FakePlatform : public Platform {
   // A listing logs "ReadEntries <folder>" when it begins, "NextEntries
   // <folder>" for each batch after the first.
   std::function<void(const std::string& line)> beforeOperation;
-  // Runs when a listing begins, with the folder's ID and what it lists.
-  std::function<void(uint64_t folder, const std::vector<FindEntry>& entries)> onListed;
+  // Runs when a listing begins, with the folder's volume and ID and what it
+  // lists.
+  std::function<void(uint64_t volume, uint64_t folder, const std::vector<FindEntry>& entries)>
+      onListed;
   // Runs when an entry's attributes are changed or its deletion is set,
-  // with "SetEntryAttributes" or "DeleteEntry" and its ID.
-  std::function<void(const std::string& what, uint64_t id)> onChanged;
+  // with "SetEntryAttributes" or "DeleteEntry", its volume and its ID.
+  std::function<void(const std::string& what, uint64_t volume, uint64_t id)> onChanged;
 
   // System values.
   uint32_t systemDirectoryResult = 0;  // 0: derived from systemDirectory
@@ -130,6 +148,7 @@ class FakePlatform : public Platform {
                         uint32_t rights) override;
   bool GetEntryInfo(EntryHandle entry, EntryInfo& info) override;
   bool GetEntryVolume(EntryHandle entry, uint64_t& serial) override;
+  bool GetEntryName(EntryHandle entry, std::u16string& name) override;
   bool GetEntryPath(EntryHandle entry, std::u16string& path) override;
   bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) override;
   bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
@@ -176,13 +195,16 @@ class FakePlatform : public Platform {
   struct EntryState;
   using NodePtr = std::shared_ptr<Node>;
 
-  NodePtr Resolve(const std::u16string& path, bool followLast, int depth = 0) const;
+  NodePtr Resolve(const std::u16string& path, bool followLast, int depth = 0,
+                  bool followOnTheWay = true) const;
   NodePtr Make(const std::u16string& path, bool folder);
+  uint64_t NewId(uint64_t volume, const NodePtr& parent, const std::u16string& name);
   NodePtr Target(const NodePtr& link) const;
   std::u16string PathOf(const NodePtr& node) const;  // "C:\a\b", names as created
   FindEntry Listed(const NodePtr& node, const std::u16string& name) const;
   std::vector<FindEntry> Children(const NodePtr& folder) const;
   void Detach(const NodePtr& node);
+  bool Held(const NodePtr& node) const;
   bool Refused(const std::string& path, uint32_t rights) const;
   EntryHandle Opened(NodePtr node, std::string path, uint32_t rights, bool linkItself);
 
@@ -194,12 +216,13 @@ class FakePlatform : public Platform {
 
   mutable std::recursive_mutex mutex_;
   std::map<char16_t, NodePtr> drives_;  // by upper-case letter
+  // Entries made so far at each path of each volume, for their IDs.
+  std::map<std::pair<uint64_t, std::u16string>, uint64_t> made_;
   std::vector<std::string> log_;
   std::vector<std::unique_ptr<Find>> finds_;
   std::vector<std::unique_ptr<OpenFileState>> files_;
   std::vector<std::unique_ptr<CacheFind>> cacheFinds_;
   std::vector<std::unique_ptr<EntryState>> entries_;
-  uint64_t nextId_ = 1;
   int sleepCount_ = 0;
 };
 

@@ -369,7 +369,7 @@ TEST_F(WorkerTest, ReadOnlyOptionClearsTheWordBeforeDeleting) {
   os_.failSetAttributes.insert("C:\\T\\stuck.htm");
   Run();
   EXPECT_FALSE(os_.Exists("C:\\T\\ro.htm"));
-  EXPECT_LT(IndexOf("GetEntryPath C:\\T\\ro.htm"), IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"));
+  EXPECT_LT(IndexOf("GetEntryName C:\\T\\ro.htm"), IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"));
   EXPECT_LT(IndexOf("SetEntryAttributes C:\\T\\ro.htm 32"), IndexOf("DeleteEntry C:\\T\\ro.htm"));
   EXPECT_TRUE(os_.Exists("C:\\T\\stuck.htm"));
   EXPECT_TRUE(Has("Progress stuck.htm 削除できません"));
@@ -618,18 +618,18 @@ TEST_F(WorkerTest, EachEntryIsCheckedAndThenChangedThroughTheSameHandle) {
   const Lines expected = {
       "OpenFolder C:\\T 7",
       "GetPathAttributes C:\\T",
-      "GetEntryPath C:\\T",
+      "GetEntryName C:\\T",
       "ReadEntries C:\\T",
       "OpenChild C:\\T\\a.htm file 6",
       "GetEntryInfo C:\\T\\a.htm",
-      "GetEntryPath C:\\T\\a.htm",
+      "GetEntryName C:\\T\\a.htm",
       "SetEntryAttributes C:\\T\\a.htm 32",
       "DeleteEntry C:\\T\\a.htm",
       "CloseEntry C:\\T\\a.htm",
       "ReadEntries C:\\T",
       "OpenChild C:\\T\\sub folder 7",
       "GetEntryInfo C:\\T\\sub",
-      "GetEntryPath C:\\T\\sub",
+      "GetEntryName C:\\T\\sub",
       "ReadEntries C:\\T\\sub",
       "ReadEntries C:\\T\\sub",
       "SetEntryAttributes C:\\T\\sub 16",

@@ -178,14 +178,17 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
   const EntryHandle top =
       os_.OpenFolder(os_.ToWide(folder.Path()), kRightList | kRightChange | kRightDelete);
   ASSERT_NE(top, nullptr);
-  std::u16string topPath;
+  std::u16string topPath, topName;
   ASSERT_TRUE(os_.GetEntryPath(top, topPath));
   EXPECT_TRUE(os_.SameName(topPath, os_.ToWide(folder.Path().substr(2))));
+  ASSERT_TRUE(os_.GetEntryName(top, topName));
+  EXPECT_GT(topName.size(), topPath.size());
+  EXPECT_TRUE(os_.SameName(topName.substr(topName.size() - topPath.size()), topPath));
   uint64_t volume = 0, childVolume = 0;
   ASSERT_TRUE(os_.GetEntryVolume(top, volume));
 
-  // A file, by its own name: its ID is the listing's, its path its folder's
-  // and its name. Read-only set through the handle stops its deletion until
+  // A file, by its own name: its ID is the listing's, its full name its
+  // folder's and its name. Read-only set through the handle stops its deletion until
   // it is cleared through the same handle; it goes when the handle closes.
   for (const std::u16string& name : names) {
     const EntryHandle entry =
@@ -195,9 +198,9 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
     ASSERT_TRUE(os_.GetEntryInfo(entry, info));
     EXPECT_EQ(info.attributes, kAttrArchive);
     EXPECT_EQ(info.fileId, ListedId(os_, top, name));
-    std::u16string path;
-    ASSERT_TRUE(os_.GetEntryPath(entry, path));
-    EXPECT_TRUE(os_.SameName(path, topPath + u"\\" + name));
+    std::u16string full;
+    ASSERT_TRUE(os_.GetEntryName(entry, full));
+    EXPECT_TRUE(os_.SameName(full, topName + u"\\" + name));
     ASSERT_TRUE(os_.GetEntryVolume(entry, childVolume));
     EXPECT_EQ(childVolume, volume);
     EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive | kAttrReadOnly));
