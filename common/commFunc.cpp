@@ -66,7 +66,7 @@ std::string_view WithoutTrailingBackslashes(std::string_view path) {
 void SetPathAttributes(const std::string& path, int32_t attributes) {
   // A failed attribute change is ignored: the following deletion or removal
   // simply fails in its turn.
-  Os().SetFileAttributes(path, static_cast<uint32_t>(attributes));
+  Os().SetFileAttributes(Os().ToWide(path), static_cast<uint32_t>(attributes));
 }
 
 std::string GetExeFolder() {

@@ -74,13 +74,13 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // Folder enumeration by pattern (FindFirstFileA / FindNextFileA /
+  // Folder enumeration by pattern (FindFirstFileW / FindNextFileW /
   // FindClose). Every entry is returned, "." and ".." included.
-  virtual FindHandle FindFirst(const std::string& pattern, FindEntry& entry) = 0;
+  virtual FindHandle FindFirst(const std::u16string& pattern, FindEntry& entry) = 0;
   virtual bool FindNext(FindHandle handle, FindEntry& entry) = 0;
   virtual void FindClose(FindHandle handle) = 0;
 
-  virtual bool SetFileAttributes(const std::string& path, uint32_t attributes) = 0;
+  virtual bool SetFileAttributes(const std::u16string& path, uint32_t attributes) = 0;
 
   // Names between the file system's UTF-16 and the code page. ToWide reads
   // code-page text as the ANSI calls do. ToAnsi writes no look-alike: a
@@ -133,7 +133,7 @@ class Platform {
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // Whole-file I/O for the settings file and the date editor.
-  virtual FileHandle OpenFile(const std::string& path, OpenMode mode) = 0;
+  virtual FileHandle OpenFile(const std::u16string& path, OpenMode mode) = 0;
   // Bytes read or written, or -1 on failure.
   virtual int64_t ReadFile(FileHandle file, void* buffer, uint32_t count) = 0;
   virtual int64_t WriteFile(FileHandle file, const void* buffer, uint32_t count) = 0;

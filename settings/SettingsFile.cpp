@@ -15,7 +15,7 @@ bool ReadSettingsFile(DeleteSettingsRecord& record) {
   const std::optional<std::string> path = SettingsFilePath();
   if (!path) return false;
   Platform& os = Os();
-  FileHandle file = os.OpenFile(*path, OpenMode::ReadWriteExisting);
+  FileHandle file = os.OpenFile(os.ToWide(*path), OpenMode::ReadWriteExisting);
   if (file == nullptr) return false;
   // Read straight into the record, as many passes as the platform needs:
   // fewer than 492 bytes in all is a failure, and what arrived stays.
@@ -52,7 +52,7 @@ void WriteSettingsFile(const DeleteSettingsRecord& record) {
   // Never write to a path built on an unknown system folder.
   if (!path) throw IoError("システムフォルダーが取得できないため設定を保存できません");
   Platform& os = Os();
-  FileHandle file = os.OpenFile(*path, OpenMode::CreateTruncate);
+  FileHandle file = os.OpenFile(os.ToWide(*path), OpenMode::CreateTruncate);
   if (file == nullptr) ThrowIoError(*path);
   const int64_t written = os.WriteFile(file, &record, static_cast<uint32_t>(kSettingsSize));
   const bool writeFailed = written != static_cast<int64_t>(kSettingsSize);

@@ -79,9 +79,9 @@ void ToEntry(const WIN32_FIND_DATAW& data, FindEntry& entry) {
 
 }  // namespace
 
-FindHandle Win32Platform::FindFirst(const std::string& pattern, FindEntry& entry) {
+FindHandle Win32Platform::FindFirst(const std::u16string& pattern, FindEntry& entry) {
   WIN32_FIND_DATAW data;
-  const HANDLE find = ::FindFirstFileW(purga::ToWide(pattern).c_str(), &data);
+  const HANDLE find = ::FindFirstFileW(Wide(pattern), &data);
   if (find == INVALID_HANDLE_VALUE) return nullptr;
   ToEntry(data, entry);
   auto listing = std::make_unique<Listing>();

@@ -28,13 +28,13 @@ auto* AsCacheEntry(CacheEntryHead* entry) {
 
 }  // namespace
 
-bool Win32Platform::SetFileAttributes(const std::string& path, uint32_t attributes) {
-  return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+bool Win32Platform::SetFileAttributes(const std::u16string& path, uint32_t attributes) {
+  return ::SetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()), attributes) != FALSE;
 }
 
 void Win32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-FileHandle Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
+FileHandle Win32Platform::OpenFile(const std::u16string& path, OpenMode mode) {
   DWORD access = GENERIC_WRITE;
   DWORD share = 0;
   DWORD disposition = OPEN_EXISTING;
@@ -50,8 +50,8 @@ FileHandle Win32Platform::OpenFile(const std::string& path, OpenMode mode) {
       share = FILE_SHARE_READ | FILE_SHARE_WRITE;
       break;
   }
-  return FromHandle(::CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FromHandle(::CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), access, share,
+                                  nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int64_t Win32Platform::ReadFile(FileHandle file, void* buffer, uint32_t count) {

@@ -9,7 +9,7 @@ namespace purga {
 class Win32Platform : public Platform {
  public:
   // Listings, names and entries: in Win32Entries.cpp.
-  FindHandle FindFirst(const std::string& pattern, FindEntry& entry) override;
+  FindHandle FindFirst(const std::u16string& pattern, FindEntry& entry) override;
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
   std::u16string ToWide(const std::string& ansi) override;
@@ -28,9 +28,9 @@ class Win32Platform : public Platform {
   void CloseEntry(EntryHandle entry) override;
   uint32_t GetPathAttributes(const std::u16string& path) override;
 
-  bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
+  bool SetFileAttributes(const std::u16string& path, uint32_t attributes) override;
   void Sleep(uint32_t milliseconds) override;
-  FileHandle OpenFile(const std::string& path, OpenMode mode) override;
+  FileHandle OpenFile(const std::u16string& path, OpenMode mode) override;
   int64_t ReadFile(FileHandle file, void* buffer, uint32_t count) override;
   int64_t WriteFile(FileHandle file, const void* buffer, uint32_t count) override;
   bool CloseFile(FileHandle file) override;

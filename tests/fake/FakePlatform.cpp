@@ -707,15 +707,17 @@ uint32_t FakePlatform::GetPathAttributes(const std::u16string& path) {
   return node->attributes;
 }
 
-FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry) {
+FindHandle FakePlatform::FindFirst(const std::u16string& widePattern, FindEntry& entry) {
   std::lock_guard lock(mutex_);
+  bool exact = false;
+  const std::string pattern = ToAnsi(widePattern, exact);
   Record("FindFirst " + pattern);
   auto find = std::make_unique<Find>();
   find->pattern = pattern;
   const std::string suffix = "\\*.*";
-  if (pattern.find_first_of("*?") == std::string::npos) {
+  if (widePattern.find_first_of(u"*?") == std::u16string::npos) {
     // A pattern without wildcards finds the one entry it names.
-    const NodePtr node = Resolve(ToWide(pattern), false);
+    const NodePtr node = Resolve(widePattern, false);
     if (!node || !node->parent.lock()) {
       SetError(kErrorFileNotFound);
       return nullptr;
@@ -726,7 +728,9 @@ FindHandle FakePlatform::FindFirst(const std::string& pattern, FindEntry& entry)
         pattern.size() >= suffix.size() &&
         pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) == 0;
     const std::string folder = listing ? pattern.substr(0, pattern.size() - suffix.size()) : "";
-    const NodePtr node = listing ? Resolve(ToWide(folder), true) : nullptr;
+    const NodePtr node =
+        listing ? Resolve(widePattern.substr(0, widePattern.size() - suffix.size()), true)
+                : nullptr;
     if (!node || !node->isFolder || failList.count(folder) != 0) {
       SetError(node ? kErrorAccessDenied : kErrorPathNotFound);
       return nullptr;
@@ -762,10 +766,12 @@ void FakePlatform::FindClose(FindHandle handle) {
   find->open = false;
 }
 
-bool FakePlatform::SetFileAttributes(const std::string& path, uint32_t attributes) {
+bool FakePlatform::SetFileAttributes(const std::u16string& widePath, uint32_t attributes) {
   std::lock_guard lock(mutex_);
+  bool exact = false;
+  const std::string path = ToAnsi(widePath, exact);
   Record("SetFileAttributes " + path + " " + std::to_string(attributes));
-  const NodePtr node = Resolve(ToWide(path), true);
+  const NodePtr node = Resolve(widePath, true);
   if (!node || failSetAttributes.count(path)) {
     SetError(!node ? kErrorFileNotFound : kErrorAccessDenied);
     return false;
@@ -784,10 +790,10 @@ void FakePlatform::Sleep(uint32_t milliseconds) {
   ++sleepCount_;
 }
 
-FileHandle FakePlatform::OpenFile(const std::string& path, OpenMode mode) {
+FileHandle FakePlatform::OpenFile(const std::u16string& wide, OpenMode mode) {
   std::lock_guard lock(mutex_);
-  Record("OpenFile " + path);
-  const std::u16string wide = ToWide(path);
+  bool exact = false;
+  Record("OpenFile " + ToAnsi(wide, exact));
   NodePtr node = Resolve(wide, true);
   if (mode != OpenMode::CreateTruncate && !node) {
     SetError(kErrorFileNotFound);

@@ -133,10 +133,10 @@ class FakePlatform : public Platform {
   // --- Platform ---
   // A pattern ending in "\*.*" lists a folder; one without wildcards finds
   // the single entry it names.
-  FindHandle FindFirst(const std::string& pattern, FindEntry& entry) override;
+  FindHandle FindFirst(const std::u16string& pattern, FindEntry& entry) override;
   bool FindNext(FindHandle handle, FindEntry& entry) override;
   void FindClose(FindHandle handle) override;
-  bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
+  bool SetFileAttributes(const std::u16string& path, uint32_t attributes) override;
   // Code page 932 as iconv knows it.
   std::u16string ToWide(const std::string& ansi) override;
   std::string ToAnsi(const std::u16string& wide, bool& exact) override;
@@ -156,7 +156,7 @@ class FakePlatform : public Platform {
   void CloseEntry(EntryHandle entry) override;
   uint32_t GetPathAttributes(const std::u16string& path) override;
   void Sleep(uint32_t milliseconds) override;
-  FileHandle OpenFile(const std::string& path, OpenMode mode) override;
+  FileHandle OpenFile(const std::u16string& path, OpenMode mode) override;
   int64_t ReadFile(FileHandle file, void* buffer, uint32_t count) override;
   int64_t WriteFile(FileHandle file, const void* buffer, uint32_t count) override;
   bool CloseFile(FileHandle file) override;

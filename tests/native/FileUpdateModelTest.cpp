@@ -28,10 +28,9 @@ class FakeView : public FileUpdateView {
   void SetStatus(const std::string& text) override { calls.push_back("status " + text); }
   void SetListRoot(const std::string& path) override { calls.push_back("root " + path); }
   void SetAddress(const std::string& path) override { calls.push_back("address " + path); }
-  bool SelectedItem(std::string& path, bool& exact, bool& isFolder) override {
+  bool SelectedItem(std::u16string& path, bool& isFolder) override {
     if (!selected) return false;
     path = *selected;
-    exact = selectedExact;
     isFolder = selectedIsFolder;
     return true;
   }
@@ -54,8 +53,7 @@ class FakeView : public FileUpdateView {
   void RefreshList() override { calls.push_back("refresh"); }
 
   std::vector<std::string> calls;
-  std::optional<std::string> selected;
-  bool selectedExact = true;
+  std::optional<std::u16string> selected;
   bool selectedIsFolder = false;
   double date = 0, time = 0;
   bool readOnly = false;
@@ -65,13 +63,16 @@ class FileUpdateModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     model_.Create();
-    SelectedFile = "stale";
+    SelectedFile = u"stale";
     model_.Create();
     ASSERT_TRUE(SelectedFile.empty());
     SelectedReadOnly = 0;
   }
   // A file with a last-write time given in local time.
   void AddFile(const std::string& path, const CivilDateTime& local, uint32_t attributes) {
+    AddFile(os_.ToWide(path), local, attributes);
+  }
+  void AddFile(const std::u16string& path, const CivilDateTime& local, uint32_t attributes) {
     os_.AddFile(path);
     const FileHandle file = os_.OpenFile(path, OpenMode::WriteExistingShared);
     ASSERT_NE(file, nullptr);
@@ -79,14 +80,16 @@ class FileUpdateModelTest : public ::testing::Test {
     os_.CloseFile(file);
     os_.SetFileAttributes(path, attributes);
   }
-  uint64_t WriteTime(const std::string& path) {
+  uint64_t WriteTime(const std::string& path) { return WriteTime(os_.ToWide(path)); }
+  uint64_t WriteTime(const std::u16string& path) {
     FindEntry entry;
     const FindHandle find = os_.FindFirst(path, entry);
-    EXPECT_NE(find, nullptr) << path;
+    EXPECT_NE(find, nullptr);
     if (find) os_.FindClose(find);
     return entry.lastWriteTime;
   }
-  void Pick(const std::string& path) {
+  void Pick(const std::string& path) { Pick(os_.ToWide(path)); }
+  void Pick(const std::u16string& path) {
     view_.selected = path;
     model_.ListMouseDown();
   }
@@ -153,7 +156,7 @@ TEST_F(FileUpdateModelTest, PickLoadsTimeReadOnlyBitAndPanel) {
   AddFile("C:\\docs\\a.txt", {2023, 4, 5, 10, 15, 31}, kAttrArchive | kAttrReadOnly);
   os_.ClearLog();
   Pick("C:\\docs\\a.txt");
-  EXPECT_EQ(SelectedFile, "C:\\docs\\a.txt");
+  EXPECT_EQ(SelectedFile, u"C:\\docs\\a.txt");
   EXPECT_EQ(SelectedReadOnly, 1);
   EXPECT_EQ(view_.calls,
             (std::vector<std::string>{"picked C:\\docs\\a.txt", "date", "time", "readonly 1"}));
@@ -174,29 +177,39 @@ TEST_F(FileUpdateModelTest, PressesThatPickNothing) {
   os_.AddFolder("C:\\docs\\sub");
   struct Case {
     const char* name;
-    std::optional<std::string> selected;
-    bool exact, isFolder;
-    std::vector<std::string> calls;
+    std::optional<std::u16string> selected;
+    bool isFolder;
   };
-  for (const Case& c : {Case{"nothing selected", std::nullopt, true, false, {}},
-                        Case{"a folder", "C:\\docs\\sub", true, true, {}},
-                        // Its path would name another file: refused, and said so.
-                        Case{"no exact name",
-                             "C:\\docs\\b?.txt",
-                             false,
-                             false,
-                             {"status 選択できないファイルです。"}}}) {
+  for (const Case& c :
+       {Case{"nothing selected", std::nullopt, false}, Case{"a folder", u"C:\\docs\\sub", true}}) {
     SCOPED_TRACE(c.name);
     view_.calls.clear();
     os_.ClearLog();
     view_.selected = c.selected;
-    view_.selectedExact = c.exact;
     view_.selectedIsFolder = c.isFolder;
     model_.ListMouseDown();
-    EXPECT_EQ(SelectedFile, "C:\\docs\\a.txt");
-    EXPECT_EQ(view_.calls, c.calls);
+    EXPECT_EQ(SelectedFile, u"C:\\docs\\a.txt");
+    EXPECT_TRUE(view_.calls.empty());
     EXPECT_TRUE(os_.Log().empty());
   }
+}
+
+TEST_F(FileUpdateModelTest, ANameTheCodePageLacksIsPickedAndChangedByItself) {
+  // "é" has no form in the code page, where best fit would read "e".
+  const std::u16string name = u"C:\\docs\\caf\u00e9.txt";
+  AddFile(name, {2023, 4, 5, 10, 15, 30}, kAttrArchive);
+  AddFile("C:\\docs\\cafe.txt", {2023, 4, 5, 10, 15, 30}, kAttrArchive);
+  Pick(name);
+  EXPECT_EQ(SelectedFile, name);
+  EXPECT_EQ(view_.calls,
+            (std::vector<std::string>{"picked C:\\docs\\caf?.txt", "date", "time", "readonly 0"}));
+  SetPickers({2020, 2, 2, 2, 2, 2});
+  view_.readOnly = true;
+  model_.Apply();
+  EXPECT_EQ(WriteTime(name), UtcOf({2020, 2, 2, 2, 2, 2}));
+  EXPECT_EQ(os_.Attributes(name), kAttrReadOnly);
+  EXPECT_EQ(WriteTime("C:\\docs\\cafe.txt"), UtcOf({2023, 4, 5, 10, 15, 30}));
+  EXPECT_EQ(os_.Attributes("C:\\docs\\cafe.txt"), kAttrArchive);
 }
 
 TEST_F(FileUpdateModelTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
@@ -205,7 +218,7 @@ TEST_F(FileUpdateModelTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
   view_.calls.clear();
   // Gone since the list showed it.
   Pick("C:\\docs\\gone.txt");
-  EXPECT_EQ(SelectedFile, "C:\\docs\\gone.txt");
+  EXPECT_EQ(SelectedFile, u"C:\\docs\\gone.txt");
   EXPECT_EQ(view_.calls, (std::vector<std::string>{"picked C:\\docs\\gone.txt",
                                                    "status ファイルが見つかりません。"}));
   view_.calls.clear();
@@ -233,7 +246,7 @@ TEST_F(FileUpdateModelTest, TimeOutsidePackedRangeLeavesPickers) {
   view_.date = 40000;
   view_.time = 0.5;
   Pick("C:\\docs\\old.txt");
-  EXPECT_EQ(SelectedFile, "C:\\docs\\old.txt");
+  EXPECT_EQ(SelectedFile, u"C:\\docs\\old.txt");
   EXPECT_EQ(view_.calls,
             (std::vector<std::string>{"picked C:\\docs\\old.txt",
                                       std::string("status ") + kDateNotShown, "readonly 1"}));
@@ -255,7 +268,7 @@ TEST_F(FileUpdateModelTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
     Pick("C:\\docs\\a.txt");
     view_.calls.clear();
     Pick("C:\\docs\\b.txt");
-    ASSERT_EQ(SelectedFile, "C:\\docs\\b.txt");
+    ASSERT_EQ(SelectedFile, u"C:\\docs\\b.txt");
     EXPECT_EQ(view_.calls,
               (std::vector<std::string>{"picked C:\\docs\\b.txt",
                                         std::string("status ") + kDateNotShown, "readonly 0"}));
@@ -370,7 +383,7 @@ TEST_F(FileUpdateModelTest, ChangeAppliesToThePickedFileAfterTheFolderChanged) {
   AddFile("C:\\other\\b.txt", {2023, 4, 5, 10, 15, 30}, kAttrArchive);
   Pick("C:\\docs\\a.txt");
   model_.TreeChanged("C:\\other", true);
-  view_.selected = "C:\\other\\b.txt";  // moved by keyboard: not picked
+  view_.selected = u"C:\\other\\b.txt";  // moved by keyboard: not picked
   SetPickers({2024, 6, 1, 12, 0, 0});
   model_.Apply();
   EXPECT_EQ(WriteTime("C:\\docs\\a.txt"), UtcOf({2024, 6, 1, 12, 0, 0}));

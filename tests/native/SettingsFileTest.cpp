@@ -171,7 +171,7 @@ TEST_F(SettingsFileTest, SaveFailureRaisesThePlatformsMessageAndKeepsTheRecord) 
       {"short write",
        [](test::FakePlatform& os) {
          os.shortWrite = true;
-         os.OpenFile("C:\\missing\\file", OpenMode::ReadWriteExisting);
+         os.OpenFile(u"C:\\missing\\file", OpenMode::ReadWriteExisting);
        },
        test::kErrorDiskFull, true},
       {"close", [](test::FakePlatform& os) { os.failClose = true; }, test::kErrorAccessDenied,

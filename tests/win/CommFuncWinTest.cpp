@@ -91,7 +91,7 @@ TEST_F(CommFuncWinTest, AttributesAreSetWholeAndReadBack) {
     SetPathAttributes(file, word);
     EXPECT_EQ(::GetFileAttributesA(file.c_str()), static_cast<DWORD>(word));
     FindEntry entry;
-    FindHandle find = Os().FindFirst(file, entry);
+    FindHandle find = Os().FindFirst(Os().ToWide(file), entry);
     ASSERT_NE(find, nullptr);
     EXPECT_EQ(entry.attributes, static_cast<uint32_t>(word));
     Os().FindClose(find);

@@ -26,6 +26,12 @@ namespace {
 using test::PumpUntil;
 using test::RemoveTree;
 
+// The picked file's path in the code page, for comparing with the test's.
+std::string Picked() {
+  bool exact = false;
+  return Os().ToAnsi(SelectedFile, exact);
+}
+
 constexpr char kRejectedDriveText[] = "指示できないドライブです　 ";
 constexpr char kDateNotShown[] =
     "日付・時間を表示できないファイルです。日付・時間は指示するまで変更しません。";
@@ -40,23 +46,24 @@ struct FileTimes {
   FILETIME creation{}, access{}, write{};
 };
 
-FileTimes TimesOf(const std::string& path) {
+FileTimes TimesOf(const std::wstring& path) {
   FileTimes times;
-  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+  EXPECT_NE(file, INVALID_HANDLE_VALUE);
   GetFileTime(file, &times.creation, &times.access, &times.write);
   CloseHandle(file);
   return times;
 }
+FileTimes TimesOf(const std::string& path) { return TimesOf(ToWide(path)); }
 
 uint64_t Ticks(const FILETIME& time) {
   return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
 }
 
 // The last-write time of a file as local calendar time.
-CivilDateTime LocalWriteTime(const std::string& path) {
+CivilDateTime LocalWriteTime(const std::wstring& path) {
   FILETIME local{};
   SYSTEMTIME when{};
   const FILETIME write = TimesOf(path).write;
@@ -64,6 +71,7 @@ CivilDateTime LocalWriteTime(const std::string& path) {
   FileTimeToSystemTime(&local, &when);
   return FromSystemTime(when);
 }
+CivilDateTime LocalWriteTime(const std::string& path) { return LocalWriteTime(ToWide(path)); }
 
 void SetLocalWriteTime(const std::string& path, const CivilDateTime& when) {
   const SYSTEMTIME system = ToSystemTime(when);
@@ -308,7 +316,7 @@ TEST_F(FileUpdateTest, ChangeWritesTheEvenSecondAndOnlyTheLastWriteTime) {
   SetLocalWriteTime(file, {2021, 6, 15, 10, 15, 31});
   List().Refresh();
   Pick(file);
-  EXPECT_EQ(SelectedFile, file);
+  EXPECT_EQ(Picked(), file);
   EXPECT_EQ(Window().PatsUp.Text(), file);
   EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
   EXPECT_EQ(SendMessageA(Window().CheckBox1.Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -384,7 +392,7 @@ TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
   List().Refresh();
   Pick(kept);
-  ASSERT_EQ(SelectedFile, kept);
+  ASSERT_EQ(Picked(), kept);
   // A press on empty space selects nothing.
   LVITEMA none{};
   none.stateMask = LVIS_SELECTED;
@@ -392,7 +400,7 @@ TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
                reinterpret_cast<LPARAM>(&none));
   ASSERT_EQ(List().SelectedIndex(), -1);
   Window().ShellListView1MouseDown();
-  EXPECT_EQ(SelectedFile, kept);
+  EXPECT_EQ(Picked(), kept);
   EXPECT_EQ(Window().PatsUp.Text(), kept);
 }
 
@@ -405,14 +413,14 @@ TEST_F(FileUpdateTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
   SetLocalWriteTime(kept, {2010, 10, 10, 10, 10, 10});
   List().Refresh();
   Pick(kept);
-  ASSERT_EQ(SelectedFile, kept);
+  ASSERT_EQ(Picked(), kept);
   // The file vanishes after the list showed it (the list has not re-read).
   const int row = List().IndexOf(gone);
   ASSERT_GE(row, 0);
   ASSERT_TRUE(DeleteFileA(gone.c_str()));
   List().SelectIndex(row);
   Window().ShellListView1MouseDown();
-  EXPECT_EQ(SelectedFile, gone);
+  EXPECT_EQ(Picked(), gone);
   EXPECT_EQ(Window().PatsUp.Text(), gone);
   EXPECT_EQ(Window().StatusBar1.Text(), "ファイルが見つかりません。");
   // The pickers were never loaded from it; "変更" changes nothing anywhere.
@@ -436,7 +444,7 @@ TEST_F(FileUpdateTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
   List().Refresh();
   Pick(shown);
   Pick(old);
-  ASSERT_EQ(SelectedFile, old);
+  ASSERT_EQ(Picked(), old);
   EXPECT_EQ(Window().StatusBar1.Text(), kDateNotShown);
   EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
 
@@ -466,42 +474,35 @@ TEST_F(FileUpdateTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
   EXPECT_EQ(Fields(LocalWriteTime(shown)), (std::vector<int>{2021, 6, 15, 10, 15, 30}));
 }
 
-TEST_F(FileUpdateTest, NamesWithoutExactAnsiFormAreRefusedOnTheStatusLine) {
-  const std::string folder = ShowFolder("inexact");
-  const std::string kept = folder + "\\kept.txt";
-  MakeFile(kept);
-  const std::wstring wide = ToWide(folder);
-  // é has no form in code page 932.
-  HANDLE file = CreateFileW((wide + L"\\caf\u00e9.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+TEST_F(FileUpdateTest, AFileNamedOutsideTheCodePageIsChangedThroughTheList) {
+  const std::string folder = ShowFolder("wide");
+  const std::string decoy = folder + "\\cafe.txt";  // what best fit would make of "café"
+  MakeFile(decoy);
+  const std::wstring wide = ToWide(folder) + L"\\caf\u00e9 \U0001F600.txt";
+  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   CloseHandle(file);
-  ASSERT_TRUE(CreateDirectoryW((wide + L"\\caf\u00e9").c_str(), nullptr));
   List().Refresh();
-  Pick(kept);
-  int inexact = -1;
-  for (int row = 0; row < List().ItemCount(); ++row)
-    if (!List().ParsingNameOf(row).exact) inexact = row;
-  ASSERT_GE(inexact, 0);
-  List().SelectIndex(inexact);
+  int row = -1;
+  for (int i = 0; i < List().ItemCount(); ++i)
+    if (List().FullPathOf(i) == wide) row = i;
+  ASSERT_GE(row, 0);
+  List().SelectIndex(row);
   Window().ShellListView1MouseDown();
-  EXPECT_EQ(Window().StatusBar1.Text(), "選択できないファイルです。");
-  EXPECT_EQ(SelectedFile, kept);
-  EXPECT_EQ(Window().PatsUp.Text(), kept);
+  EXPECT_EQ(SelectedFile, std::u16string(wide.begin(), wide.end()));
+  EXPECT_EQ(Window().PatsUp.Text(), folder + "\\caf? ?.txt");
+  EXPECT_EQ(Window().StatusBar1.Text(), "  ");
 
-  // The folder of that name, in the tree: the list keeps its folder.
-  HWND tree = Window().ShellTreeView1.Handle();
-  const HTREEITEM parent = Window().ShellTreeView1.Reveal(folder);
-  ASSERT_NE(parent, nullptr);
-  TreeView_Expand(tree, parent, TVE_EXPAND);
-  HTREEITEM child = nullptr;
-  for (HTREEITEM c = TreeView_GetChild(tree, parent); c != nullptr;
-       c = TreeView_GetNextSibling(tree, c))
-    if (!Window().ShellTreeView1.PathOf(c).exact) child = c;
-  ASSERT_NE(child, nullptr);
-  Window().ShellTreeView1.Select(child);
-  EXPECT_EQ(Window().StatusBar1.Text(), "選択できないフォルダーです。");
-  EXPECT_EQ(List().Root(), folder);
+  const uint64_t before = Ticks(TimesOf(decoy).write);
+  SetPickers({2021, 3, 4, 5, 6, 8});
+  SetReadOnlyBox(true);
+  PressChange();
+  EXPECT_EQ(Fields(LocalWriteTime(wide)), (std::vector<int>{2021, 3, 4, 5, 6, 8}));
+  EXPECT_NE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(Ticks(TimesOf(decoy).write), before);
+  EXPECT_EQ(GetFileAttributesA(decoy.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Right-clicks `item` and, once the shell's menu shows, hands its window to
@@ -631,7 +632,7 @@ TEST_F(FileUpdateTest, MouseClickOnARowPicksIt) {
   const LPARAM at = MAKELPARAM(row.left + 4, (row.top + row.bottom) / 2);
   PostMessageA(List().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageA(List().Handle(), WM_LBUTTONUP, 0, at);
-  EXPECT_TRUE(PumpUntil([&] { return SelectedFile == folder + "\\two.txt"; }));
+  EXPECT_TRUE(PumpUntil([&] { return Picked() == folder + "\\two.txt"; }));
   EXPECT_EQ(Fields(Pickers()), (std::vector<int>{2015, 3, 4, 5, 6, 8}));
 
   // A picture for a person to look at.

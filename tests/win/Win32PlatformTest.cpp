@@ -74,7 +74,8 @@ TEST_F(Win32PlatformTest, ErrorMessageIsTheSystemsTextWithoutLineBreak) {
 
 TEST_F(Win32PlatformTest, OpenModesShareAsTheirCallersNeed) {
   test::ScratchFolder folder("purga-open");
-  const std::string path = folder / "file.bin";
+  const std::string ansiPath = folder / "file.bin";
+  const std::u16string path = os_.ToWide(ansiPath);
 
   EXPECT_EQ(os_.OpenFile(path, OpenMode::ReadWriteExisting), nullptr);
   EXPECT_EQ(os_.LastError(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
@@ -108,7 +109,7 @@ TEST_F(Win32PlatformTest, OpenModesShareAsTheirCallersNeed) {
   created = os_.OpenFile(path, OpenMode::CreateTruncate);
   ASSERT_NE(created, nullptr);
   EXPECT_TRUE(os_.CloseFile(created));
-  EXPECT_EQ(test::ReadWholeFile(path), "");
+  EXPECT_EQ(test::ReadWholeFile(ansiPath), "");
 }
 
 // What a listing gives of each entry.
@@ -132,11 +133,11 @@ TEST_F(Win32PlatformTest, ListingsByPatternAndThroughTheFolderAgree) {
   ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
 
   FindEntry entry;
-  const Listed byPattern = ListAll(os_, os_.FindFirst(folder / "*.*", entry), entry);
+  const Listed byPattern = ListAll(os_, os_.FindFirst(os_.ToWide(folder / "*.*"), entry), entry);
   EXPECT_EQ(byPattern.size(), 4u);
   EXPECT_EQ(byPattern.count({os_.ToWide(name), kAttrArchive, 1234}), 1u);
   EXPECT_EQ(byPattern.count({u"sub", kAttrDirectory, 0}), 1u);
-  EXPECT_EQ(os_.FindFirst(folder / "missing\\*.*", entry), nullptr);
+  EXPECT_EQ(os_.FindFirst(os_.ToWide(folder / "missing\\*.*"), entry), nullptr);
 
   // Through the folder's handle, in batches, with the entries' file IDs.
   const EntryHandle top = os_.OpenFolder(os_.ToWide(folder.Path()), kRightList);

@@ -7,7 +7,7 @@
 
 namespace purga {
 
-std::string SelectedFile;
+std::u16string SelectedFile;
 int32_t SelectedReadOnly = 0;
 
 namespace {
@@ -38,7 +38,7 @@ std::optional<uint32_t> LocalPacked(uint64_t utc) {
   return static_cast<uint32_t>(date) << 16 | time;
 }
 
-bool HasReadOnlyBit(const std::string& path) {
+bool HasReadOnlyBit(const std::u16string& path) {
   Platform& os = Os();
   FindEntry entry;
   const FindHandle find = os.FindFirst(path, entry);
@@ -72,21 +72,17 @@ void FileUpdateModel::TreeChanged(const std::string& path, bool exact) {
 }
 
 void FileUpdateModel::ListMouseDown() {
-  std::string path;
-  bool exact = false, isFolder = false;
-  if (!view_.SelectedItem(path, exact, isFolder) || isFolder || path.empty()) return;
-  if (!exact) {
-    // Its path would name another file, or none: the earlier pick stays.
-    view_.SetStatus(kFileNotSelectable);
-    return;
-  }
+  std::u16string path;
+  bool isFolder = false;
+  if (!view_.SelectedItem(path, isFolder) || isFolder || path.empty()) return;
+  Platform& os = Os();
   SelectedFile = path;
-  view_.SetPickedFile(SelectedFile);
+  bool exact = false;
+  view_.SetPickedFile(os.ToAnsi(SelectedFile, exact));
   const bool hadMessage = !notLoadedMessage_.empty();
   pickersLoaded_ = false;
   notLoadedMessage_.clear();
 
-  Platform& os = Os();
   FindEntry entry;
   const FindHandle find = os.FindFirst(path, entry);
   if (find == nullptr) {

@@ -8,8 +8,9 @@
 
 namespace purga {
 
-// Full path of the file last picked in the list; "変更" works on it.
-extern std::string SelectedFile;
+// Full path of the file last picked in the list, in UTF-16: "変更" works on
+// that very file, whatever characters its name holds.
+extern std::u16string SelectedFile;
 // Read-only bit (0 or 1) of SelectedFile as it was when picked.
 extern int32_t SelectedReadOnly;
 
@@ -21,10 +22,12 @@ class FileUpdateView {
   // The list shows this folder's files; the address panel its path.
   virtual void SetListRoot(const std::string& path) = 0;
   virtual void SetAddress(const std::string& path) = 0;
-  // The list's selected item: false when there is none or it cannot be read.
-  // `exact` is false when its name has no exact form in the code page.
-  virtual bool SelectedItem(std::string& path, bool& exact, bool& isFolder) = 0;
-  virtual void SetPickedFile(const std::string& path) = 0;  // PatsUp
+  // The list's selected item, its path in UTF-16: false when there is none
+  // or it cannot be read.
+  virtual bool SelectedItem(std::u16string& path, bool& isFolder) = 0;
+  // PatsUp: the picked file's path as the code page shows it ("?" for a
+  // character it lacks).
+  virtual void SetPickedFile(const std::string& shown) = 0;
   // The pickers' date-time values.
   virtual double DateValue() = 0;
   virtual double TimeValue() = 0;
@@ -36,11 +39,9 @@ class FileUpdateView {
 };
 
 // The status line's messages: a folder on a drive the editor does not list;
-// a file whose name has no exact form in the code page (such a name reaches
-// another file, or none); a picked file that is gone; a picked file whose
-// date the pickers cannot show (before 1980, after 2107, or no valid time).
+// a picked file that is gone; a picked file whose date the pickers cannot
+// show (before 1980, after 2107, or no valid time).
 inline constexpr char kRejectedDrive[] = "指示できないドライブです　 ";
-inline constexpr char kFileNotSelectable[] = "選択できないファイルです。";
 inline constexpr char kFileNotFound[] = "ファイルが見つかりません。";
 inline constexpr char kDateNotShown[] =
     "日付・時間を表示できないファイルです。日付・時間は指示するまで変更しません。";

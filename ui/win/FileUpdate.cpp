@@ -210,13 +210,12 @@ void TFileUp::SetListRoot(const std::string& path) { ShellListView1.SetRoot(path
 
 void TFileUp::SetAddress(const std::string& path) { Panel3.SetText(path); }
 
-bool TFileUp::SelectedItem(std::string& path, bool& exact, bool& isFolder) {
+bool TFileUp::SelectedItem(std::u16string& path, bool& isFolder) {
   const int index = ShellListView1.SelectedIndex();
   if (index < 0) return false;
   isFolder = ShellListView1.IsFolder(index);
-  const AnsiName name = ShellListView1.ParsingNameOf(index);
-  path = name.text;
-  exact = name.exact;
+  const std::wstring full = ShellListView1.FullPathOf(index);
+  path.assign(full.begin(), full.end());
   return true;
 }
 

@@ -94,7 +94,7 @@ class TFileUp : public Form, private FileUpdateView {
   void SetStatus(const std::string& text) override;
   void SetListRoot(const std::string& path) override;
   void SetAddress(const std::string& path) override;
-  bool SelectedItem(std::string& path, bool& exact, bool& isFolder) override;
+  bool SelectedItem(std::u16string& path, bool& isFolder) override;
   void SetPickedFile(const std::string& path) override;
   double DateValue() override;
   double TimeValue() override;

@@ -270,9 +270,13 @@ bool ShellList::IsFolder(int index) const {
 }
 
 AnsiName ShellList::ParsingNameOf(int index) const {
+  if (ItemOf(index) == nullptr) return {{}, false};
+  return ToAnsiExact(FullPathOf(index));
+}
+
+std::wstring ShellList::FullPathOf(int index) const {
   const LPCITEMIDLIST item = ItemOf(index);
-  if (item == nullptr) return {{}, false};
-  return ToAnsiExact(DisplayName(folder_.Get(), item, SHGDN_FORPARSING));
+  return item == nullptr ? std::wstring() : DisplayName(folder_.Get(), item, SHGDN_FORPARSING);
 }
 
 std::wstring ShellList::CellText(int index, int column) const {

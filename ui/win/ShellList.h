@@ -38,6 +38,8 @@ class ShellList : public Control {
   bool IsFolder(int index) const;
   // The row's parsing name (a file's full path).
   AnsiName ParsingNameOf(int index) const;
+  // The same, as the shell gives it: every character of the name.
+  std::wstring FullPathOf(int index) const;
   // The text of a row's column.
   std::wstring CellText(int index, int column) const;
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
