@@ -16,7 +16,9 @@ constexpr uint32_t kFailedDeletionPauseMs = 30;
 
 std::atomic<int32_t> TFileDelte::alive_{0};
 
-std::optional<std::string> MatchedExtension(const std::u16string& name) {
+std::optional<std::string> MatchedExtension(const std::u16string& name,
+                                            const std::string* exactForm) {
+  if (exactForm != nullptr) return Os().UpperCase(FileExtension(*exactForm));
   const size_t dot = name.rfind(u'.');
   if (dot == std::u16string::npos) return std::string();
   bool exact = false;
@@ -127,7 +129,7 @@ void TFileDelte::HandleFile(const FindEntry& entry, TreeWalk& walk) {
   ProgressText = shown;
   HandOver();
   const int32_t sizeKB = SizeKB(entry.size);
-  const auto extension = MatchedExtension(entry.name);
+  const auto extension = MatchedExtension(entry.name, exact ? &shown : nullptr);
   const int32_t selected = extension ? MatchFile(*extension, sizeKB) : 0;
   ++ReadCount;
   ShowCount(RunCaption::ReadCount, ReadCount);

@@ -82,7 +82,10 @@ class TFileDelte {
 
 // The extension of a listed name as the matching rules take it: from its
 // last "." to the end, in the code page and upper-cased. Nothing when it has
-// no exact form there, so that no look-alike is ever matched.
-std::optional<std::string> MatchedExtension(const std::u16string& name);
+// no exact form there, so that no look-alike is ever matched. `exactForm`,
+// when given, is the whole name's exact form in the code page, which holds
+// the extension already (a "." is never part of a double-byte character).
+std::optional<std::string> MatchedExtension(const std::u16string& name,
+                                            const std::string* exactForm = nullptr);
 
 }  // namespace purga

@@ -190,14 +190,14 @@ void CheckUpperCasing(test::FakePlatform& os, const std::string& text,
 
 void CheckExtension(test::FakePlatform& os, const std::string& name) {
   // A name that the code page holds exactly is matched by the same extension
-  // whether it is taken from its code-page bytes or from its UTF-16 form,
-  // as the walk takes it.
+  // whether it is taken from its code-page bytes, as the walk takes it when
+  // it has them, or from its UTF-16 form.
   bool exact = false;
   const std::u16string wide = os.ToWide(name);
   if (os.ToAnsi(wide, exact) != name || !exact) return;
   const auto extension = MatchedExtension(wide);
   FUZZ_CHECK(extension.has_value());
-  FUZZ_CHECK(*extension == os.UpperCase(FileExtension(name)));
+  FUZZ_CHECK(extension == MatchedExtension(wide, &name));
 }
 
 void CheckExactName(const uint8_t* data, size_t size) {
