@@ -1,3 +1,4 @@
+// The launcher window and its picture buttons.
 #include "app/StartCrt.h"
 
 #include "app/resource.h"

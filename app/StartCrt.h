@@ -6,7 +6,6 @@
 #include <functional>
 #include <string>
 
-#include "ui/win/Controls.h"
 #include "ui/win/Form.h"
 
 namespace purga::win {

@@ -1,3 +1,5 @@
+// The file date and attribute editor: its controls, their layout, and the
+// view its model works through.
 #include "ui/win/FileUpdate.h"
 
 #include <commctrl.h>
@@ -20,83 +22,10 @@ constexpr int kEditBarHeight = 69;
 constexpr int kStatusHeight = 19;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// The pickers' font: the forms' face, 13 pixels high.
-HFONT PickerFont() {
-  static HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
-  return font;
-}
-
 // The pickers' values before any file is picked.
 constexpr CivilDateTime kInitialDate{2000, 1, 1, 0, 0, 0};
 
 }  // namespace
-
-SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
-  SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(when.year);
-  time.wMonth = static_cast<WORD>(when.month);
-  time.wDay = static_cast<WORD>(when.day);
-  time.wHour = static_cast<WORD>(when.hour);
-  time.wMinute = static_cast<WORD>(when.minute);
-  time.wSecond = static_cast<WORD>(when.second);
-  return time;
-}
-
-CivilDateTime FromSystemTime(const SYSTEMTIME& time) {
-  return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
-}
-
-// --- DateTimePicker ---
-
-DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style)
-    : Control(form) {
-  HWND hwnd = CreateChild(parent, DATETIMEPICK_CLASSA, "", style | WS_TABSTOP, 0, bounds, {});
-  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(PickerFont()), TRUE);
-}
-
-double DateTimePicker::Value() const {
-  SYSTEMTIME time{};
-  if (SendMessageA(Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
-    return 0;
-  return EncodeDateTime(FromSystemTime(time));
-}
-
-void DateTimePicker::SetValue(double value) {
-  SYSTEMTIME time = ToSystemTime(DecodeDateTime(value));
-  settingValue_ = true;
-  SendMessageA(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
-  settingValue_ = false;
-}
-
-bool DateTimePicker::OnNotify(NMHDR& header, LRESULT& result) {
-  if (header.hwndFrom != Handle() || header.code != DTN_DATETIMECHANGE) return false;
-  if (!settingValue_ && onUserChange) onUserChange();
-  result = 0;
-  return true;
-}
-
-// --- PushButton ---
-
-PushButton::PushButton(Form& form, HWND parent, const Bounds& bounds, const std::string& caption)
-    : Control(form) {
-  CreateChild(parent, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, bounds, {});
-}
-
-void PushButton::OnCommand(HWND /*from*/, int code) {
-  if (code == BN_CLICKED && onClick) onClick();
-}
-
-// --- StatusBar ---
-
-StatusBar::StatusBar(Form& form, HWND parent, const Bounds& bounds) : Control(form) {
-  // Placed by the form, not by the control itself.
-  CreateChild(parent, STATUSCLASSNAMEA, "",
-              SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0, bounds, {});
-}
-
-// --- TFileUp ---
 
 TFileUp::TFileUp()
     : Form("FileUp", {220, 151, 721, 470}),

@@ -1,3 +1,5 @@
+// The folder selection dialog: its controls and layout, its first placement
+// over the launcher, and the handlers that hand the choice to its model.
 #include "ui/win/FolderSelect.h"
 
 #include "ui/win/ErrorReport.h"

@@ -1,10 +1,11 @@
+// The forms' and the controls' common behaviour: creating, routing
+// notifications, modal showings and the first placement on the work area.
 #include "ui/win/Form.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "ui/win/Controls.h"
 #include "ui/win/ErrorReport.h"
 
 namespace purga::win {
@@ -39,6 +40,88 @@ HFONT FormFont() {
                                   DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
   return font;
 }
+
+// --- Control ---
+
+Control::~Control() = default;
+
+HWND Control::CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
+                          DWORD exStyle, const Bounds& bounds, const std::string& hint) {
+  id_ = form_.NextControlId();
+  HWND owner = parent != nullptr ? parent : form_.Handle();
+  hwnd_ = CreateWindowExA(exStyle, className, text.c_str(), style | WS_CHILD | WS_VISIBLE,
+                          bounds.left, bounds.top, bounds.width, bounds.height, owner,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+                          GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
+  AddWindow(hwnd_);
+  hint_ = hint;
+  if (!hint.empty()) AddTooltip(hwnd_, hint);
+  return hwnd_;
+}
+
+void Control::AddWindow(HWND hwnd) {
+  windows_.push_back(hwnd);
+  form_.RegisterChild(hwnd, this);
+}
+
+void Control::AddTooltip(HWND hwnd, const std::string& hint) {
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(hwnd);
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  tool.lpszText = const_cast<char*>(hint.c_str());
+  SendMessageA(form_.Tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Control::NotifyForm(int code) {
+  bool handled = false;
+  form_.RouteChildMessage(WM_COMMAND, MAKEWPARAM(id_, code), reinterpret_cast<LPARAM>(hwnd_),
+                          handled);
+}
+
+void Control::RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor, UINT style) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExA(instance, name, &wc)) return;
+  wc.cbSize = sizeof wc;
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = cursor;
+  wc.hbrBackground = nullptr;  // the procedures paint their own background
+  wc.lpszClassName = name;
+  RegisterClassExA(&wc);
+}
+
+Bounds Control::GetBounds() const {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Control::SetBounds(const Bounds& b) {
+  MoveWindow(hwnd_, b.left, b.top, b.width, b.height, TRUE);
+}
+
+bool Control::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+
+void Control::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+std::string Control::Text() const {
+  const int length = GetWindowTextLengthA(hwnd_);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int got = GetWindowTextA(hwnd_, text.data(), length + 1);
+  text.resize(static_cast<size_t>(std::max(got, 0)));
+  return text;
+}
+
+void Control::SetText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
+
+// --- Form ---
 
 Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, FormSize size) {
   InitControlsOnce();

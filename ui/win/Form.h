@@ -1,10 +1,12 @@
-// The forms' base: a top-level window created once, hidden, and shown
-// modally as often as asked; closing hides it and it keeps its state.
+// The windows' two base classes. A Form is a top-level window, created once,
+// hidden, and shown modally as often as asked; closing hides it and it keeps
+// its state. A Control is a child window that a form owns: it sits on the
+// form or on a container control (a panel), and its notifications reach the
+// form, which hands them to the control, always through the general error
+// report. The kinds of control stand above this file (Panels, Buttons,
+// Edits, Splitter, the shell widgets).
 //
-// Geometry is in pixels of a 96-dpi screen. Child controls are owned by the
-// form (Add) and sit either on the form or on a container control (Panel);
-// their notifications reach the form, which hands them to the control, always
-// through the general error report.
+// Geometry is in pixels of a 96-dpi screen.
 #pragma once
 
 #include <memory>
@@ -16,7 +18,7 @@
 
 namespace purga::win {
 
-class Control;
+class Form;
 
 // A rectangle in the parent's client coordinates.
 struct Bounds {
@@ -45,6 +47,67 @@ enum class FormSize {
   Client,  // the size of its client area: the frame is added as the
            // system's metrics draw it (a Windows 10 title bar and border are
            // larger than the classic ones)
+};
+
+// A child window of a form. `parent` is the window it sits on: the form's
+// own window (nullptr means the form) or a container (Panel::Handle()).
+class Control {
+ public:
+  explicit Control(Form& form) : form_(form) {}
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  Form& OwnerForm() const { return form_; }
+  int Id() const { return id_; }
+
+  // The name the form gives the control ("CheckBox3"); for finding it.
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+
+  // Bounds in the parent's client coordinates; a spin edit's cover its
+  // arrows too.
+  virtual Bounds GetBounds() const;
+  virtual void SetBounds(const Bounds& bounds);
+  bool Enabled() const;
+  virtual void SetEnabled(bool enabled);
+  std::string Text() const;
+  void SetText(const std::string& text);
+  const std::string& Hint() const { return hint_; }
+
+ protected:
+  // Creates the control's main window on `parent` with the forms' font and
+  // registers it with the form; the hint becomes its tooltip.
+  HWND CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
+                   DWORD exStyle, const Bounds& bounds, const std::string& hint);
+  // A further window whose notifications belong to this control.
+  void AddWindow(HWND hwnd);
+  void AddTooltip(HWND hwnd, const std::string& hint);
+  // Hands `code` to the form as if the control's parent had passed it on.
+  void NotifyForm(int code);
+
+  // Notifications, already inside the general error report.
+  virtual void OnCommand(HWND /*from*/, int /*code*/) {}
+  virtual bool OnNotify(NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
+
+  // For controls of a window class of their own: registers the class once
+  // (the procedure paints its own background), and finds the control that
+  // a window of it stores in GWLP_USERDATA.
+  static void RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor, UINT style);
+  template <class T>
+  static T* FromWindow(HWND hwnd) {
+    return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  }
+
+ private:
+  friend class Form;
+  Form& form_;
+  HWND hwnd_ = nullptr;
+  int id_ = 0;
+  std::string name_;
+  std::string hint_;
+  std::vector<HWND> windows_;
 };
 
 class Form {

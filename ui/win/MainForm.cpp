@@ -1,3 +1,6 @@
+// The deletion window: its controls laid out as the settings record's fields,
+// the folder bar and the counters, and the worker's hand-overs to the
+// user-interface thread.
 #include "ui/win/MainForm.h"
 
 #include <shellapi.h>

@@ -1,3 +1,5 @@
+// The shell file list: reading a folder's files with the shell's columns,
+// watching the folder, renaming in place.
 #include "ui/win/ShellList.h"
 
 #include <commctrl.h>

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/win/Controls.h"
+#include "ui/win/Form.h"
 #include "ui/win/ShellNames.h"
 
 namespace purga::win {

@@ -1,3 +1,5 @@
+// Item ID lists, the shell's names and icons, and the step from UTF-16 names
+// to the program's ANSI paths.
 #include "ui/win/ShellNames.h"
 
 #include <shlwapi.h>

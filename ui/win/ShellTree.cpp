@@ -1,3 +1,5 @@
+// The shell folder tree: reading, merging on refresh, renaming in place, and
+// the shell's context menu.
 #include "ui/win/ShellTree.h"
 
 #include <commctrl.h>

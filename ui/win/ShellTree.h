@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/win/Controls.h"
+#include "ui/win/Form.h"
 #include "ui/win/ShellNames.h"
 
 namespace purga::win {
