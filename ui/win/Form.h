@@ -14,20 +14,12 @@
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
+#include "ui/model/DisplayScale.h"
 #include "ui/model/WindowPlacement.h"
 
 namespace purga::win {
 
 class Form;
-
-// A rectangle in the parent's client coordinates.
-struct Bounds {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  bool operator==(const Bounds&) const = default;
-};
 
 // A window's rectangle in screen coordinates, frame included; false when the
 // window has none.
