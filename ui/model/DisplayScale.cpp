@@ -47,7 +47,11 @@ ScreenRect FormRect(const Bounds& design, bool clientSized, const FrameInsets& f
   return {left, top, left + width, top + height};
 }
 
-int NearestSize(int wanted, std::initializer_list<int> made) {
+int KeptLength::At(int atDpi) const {
+  return atDpi == dpi ? pixels : MulDivRounded(pixels, atDpi, dpi);
+}
+
+int NearestSize(int wanted, const std::vector<int>& made) {
   int best = 0;
   bool first = true;
   for (const int size : made) {

@@ -4,7 +4,7 @@
 // at 96 dpi nothing moves.
 #pragma once
 
-#include <initializer_list>
+#include <vector>
 
 #include "ui/model/WindowPlacement.h"
 
@@ -48,8 +48,17 @@ struct FrameInsets {
 // `clientSized`, else of the whole window.
 ScreenRect FormRect(const Bounds& design, bool clientSized, const FrameInsets& frame, int dpi);
 
+// A length the user set (a pane's width, by dragging a splitter): kept in
+// the pixels of the DPI it was set at, and scaled only for another DPI, so
+// that it neither creeps nor jumps by a pixel when the layout runs again.
+struct KeptLength {
+  int pixels = 0;
+  int dpi = kDesignDpi;
+  int At(int atDpi) const;
+};
+
 // Of the sizes `made` (in ascending order), the one nearest to `wanted`; of
 // two equally near, the smaller.
-int NearestSize(int wanted, std::initializer_list<int> made);
+int NearestSize(int wanted, const std::vector<int>& made);
 
 }  // namespace purga

@@ -59,6 +59,8 @@ LRESULT CALLBACK SpeedButton::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(button->Font());
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
@@ -69,8 +71,11 @@ LRESULT CALLBACK SpeedButton::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
         DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
       else if (button->hot_)
         DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
-      if (button->pressed_) OffsetRect(&r, 1, 1);
-      HGDIOBJ oldFont = SelectObject(dc, FormFont());
+      if (button->pressed_) {
+        const int shift = button->OwnerForm().Scaled(1);
+        OffsetRect(&r, shift, shift);
+      }
+      HGDIOBJ oldFont = SelectObject(dc, button->Font());
       SetBkMode(dc, TRANSPARENT);
       COLORREF colour =
           button->textColour_ == CLR_INVALID ? GetSysColor(COLOR_BTNTEXT) : button->textColour_;

@@ -9,18 +9,6 @@
 
 namespace purga::win {
 
-namespace {
-
-// The pickers' font: the forms' face, 13 pixels high.
-HFONT PickerFont() {
-  static HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
-  return font;
-}
-
-}  // namespace
-
 SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
   SYSTEMTIME time{};
   time.wYear = static_cast<WORD>(when.year);
@@ -73,7 +61,7 @@ void Edit::OnCommand(HWND /*from*/, int code) {
 SpinEdit::SpinEdit(Form& form, HWND parent, const Bounds& bounds, SpinEditModel& model,
                    const std::string& hint)
     : Edit(form, parent, bounds, model, hint) {
-  // The arrows are placed by SetBounds, not by the up-down control: its own
+  // The arrows are placed by Move, not by the up-down control: its own
   // alignment overlaps the edit's border and changes the outer size.
   arrows_ = CreateWindowExA(0, UPDOWN_CLASSA, "", WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS, 0, 0, 0, 0,
                             GetParent(Handle()), nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -81,7 +69,7 @@ SpinEdit::SpinEdit(Form& form, HWND parent, const Bounds& bounds, SpinEditModel&
   SendMessageA(arrows_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle()), 0);
   AddWindow(arrows_);
   if (!hint.empty()) AddTooltip(arrows_, hint);
-  SetBounds(bounds);
+  Move(OwnerForm().Scaled(DesignBounds()));
   SetEnabled(model.Enabled());
 }
 
@@ -95,9 +83,10 @@ Bounds SpinEdit::GetBounds() const {
   return {edit.left, edit.top, right - edit.left, bottom - edit.top};
 }
 
-void SpinEdit::SetBounds(const Bounds& bounds) {
-  const int arrowsWidth = std::min(GetSystemMetrics(SM_CXVSCROLL), bounds.width / 2);
-  Control::SetBounds({bounds.left, bounds.top, bounds.width - arrowsWidth, bounds.height});
+void SpinEdit::Move(const Bounds& bounds) {
+  // As wide as a scroll bar at the form's DPI.
+  const int arrowsWidth = std::min(MetricAt(SM_CXVSCROLL, OwnerForm().Dpi()), bounds.width / 2);
+  Control::Move({bounds.left, bounds.top, bounds.width - arrowsWidth, bounds.height});
   MoveWindow(arrows_, bounds.left + bounds.width - arrowsWidth, bounds.top, arrowsWidth,
              bounds.height, TRUE);
 }
@@ -128,10 +117,11 @@ bool SpinEdit::OnNotify(NMHDR& header, LRESULT& result) {
 
 // --- DateTimePicker ---
 
-DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style)
+DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style,
+                               int fontHeight)
     : Control(form) {
-  HWND hwnd = CreateChild(parent, DATETIMEPICK_CLASSA, "", style | WS_TABSTOP, 0, bounds, {});
-  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(PickerFont()), TRUE);
+  CreateChild(parent, DATETIMEPICK_CLASSA, "", style | WS_TABSTOP, 0, bounds, {});
+  SetFontHeight(fontHeight);
 }
 
 double DateTimePicker::Value() const {

@@ -36,10 +36,10 @@ class SpinEdit : public Edit {
   HWND Arrows() const { return arrows_; }
 
   Bounds GetBounds() const override;
-  void SetBounds(const Bounds& bounds) override;
   void SetEnabled(bool enabled) override;
 
  protected:
+  void Move(const Bounds& bounds) override;
   void OnCommand(HWND from, int code) override;
   bool OnNotify(NMHDR& header, LRESULT& result) override;
 
@@ -52,10 +52,11 @@ SYSTEMTIME ToSystemTime(const CivilDateTime& when);
 CivilDateTime FromSystemTime(const SYSTEMTIME& time);
 
 // A date or time picker changed with the keyboard or up-down arrows; its
-// value is a date-time value (days since 1899-12-30).
+// value is a date-time value (days since 1899-12-30). Its font is the forms'
+// face at `fontHeight` (pixels at 96 dpi).
 class DateTimePicker : public Control {
  public:
-  DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style);
+  DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style, int fontHeight);
   double Value() const;
   // Runs no onUserChange.
   void SetValue(double value);

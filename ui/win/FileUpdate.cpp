@@ -20,6 +20,7 @@ constexpr int kTreeWidth = 189;
 constexpr int kSplitterWidth = 5;
 constexpr int kEditBarHeight = 69;
 constexpr int kStatusHeight = 19;
+constexpr int kPickerFontHeight = 13;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // The pickers' values before any file is picked.
@@ -40,7 +41,7 @@ TFileUp::TFileUp()
       RightPane(Add<Panel>(nullptr, Bounds{kTreeWidth + kSplitterWidth, kTopBarHeight, 500, 300},
                            PanelLook{Edge::None})),
       Splitter1(Add<Splitter>(nullptr, Bounds{kTreeWidth, kTopBarHeight, kSplitterWidth, 300},
-                              ShellTreeView1, RightPane)),
+                              ShellTreeView1, RightPane, Splitter::Kept::Before, kTreeWidth)),
       ShellListView1(Add<ShellList>(RightPane.Handle(), Bounds{0, 0, 500, 231})),
       Panel5(Add<Panel>(RightPane.Handle(), Bounds{0, 231, 500, kEditBarHeight},
                         PanelLook{Edge::Raised})),
@@ -51,9 +52,9 @@ TFileUp::TFileUp()
       Label2(Add<Label>(Panel5.Handle(), 178, 45, "時間")),
       // Tab order: the two pickers, the box, the button.
       DateTimePicker1(Add<DateTimePicker>(Panel5.Handle(), Bounds{52, 41, 101, 21},
-                                          DTS_SHORTDATEFORMAT | DTS_UPDOWN)),
+                                          DTS_SHORTDATEFORMAT | DTS_UPDOWN, kPickerFontHeight)),
       DateTimePicker2(Add<DateTimePicker>(Panel5.Handle(), Bounds{209, 41, 75, 21},
-                                          DTS_TIMEFORMAT | DTS_UPDOWN)),
+                                          DTS_TIMEFORMAT | DTS_UPDOWN, kPickerFontHeight)),
       CheckBox1(
           Add<CheckBox>(Panel5.Handle(), Bounds{314, 44, 97, 17}, "読込み専用", readOnlyModel_)),
       BitBtn1(Add<PushButton>(Panel5.Handle(), Bounds{440, 40, 61, 25}, "変更")),
@@ -101,27 +102,29 @@ TFileUp::~TFileUp() {
 void TFileUp::Resized(int clientWidth, int clientHeight) { Layout(clientWidth, clientHeight); }
 
 void TFileUp::Layout(int clientWidth, int clientHeight) {
-  Panel2.SetBounds({0, 0, kAddressLabelWidth, kTopBarHeight});
-  Panel3.SetBounds(
-      {kAddressLabelWidth, 0, std::max(clientWidth - kAddressLabelWidth, 0), kTopBarHeight});
-  StatusBar1.SetBounds({0, clientHeight - kStatusHeight, clientWidth, kStatusHeight});
-  const int paneTop = kTopBarHeight;
-  const int paneHeight = std::max(clientHeight - kTopBarHeight - kStatusHeight, 0);
+  const int topBar = Scaled(kTopBarHeight);
+  const int labelWidth = Scaled(kAddressLabelWidth);
+  const int status = Scaled(kStatusHeight);
+  const int splitterWidth = Scaled(kSplitterWidth);
+  Panel2.SetBounds({0, 0, labelWidth, topBar});
+  Panel3.SetBounds({labelWidth, 0, std::max(clientWidth - labelWidth, 0), topBar});
+  StatusBar1.SetBounds({0, clientHeight - status, clientWidth, status});
+  const int paneHeight = std::max(clientHeight - topBar - status, 0);
   // The tree keeps the width the splitter gave it.
-  const int treeWidth =
-      std::min(ShellTreeView1.GetBounds().width, std::max(clientWidth - kSplitterWidth, 0));
-  ShellTreeView1.SetBounds({0, paneTop, treeWidth, paneHeight});
-  Splitter1.SetBounds({treeWidth, paneTop, kSplitterWidth, paneHeight});
-  const int paneLeft = treeWidth + kSplitterWidth;
-  RightPane.SetBounds({paneLeft, paneTop, std::max(clientWidth - paneLeft, 0), paneHeight});
+  const int treeWidth = std::min(Splitter1.KeptWidth(), std::max(clientWidth - splitterWidth, 0));
+  ShellTreeView1.SetBounds({0, topBar, treeWidth, paneHeight});
+  Splitter1.SetBounds({treeWidth, topBar, splitterWidth, paneHeight});
+  const int paneLeft = treeWidth + splitterWidth;
+  RightPane.SetBounds({paneLeft, topBar, std::max(clientWidth - paneLeft, 0), paneHeight});
   LayoutPane();
 }
 
 void TFileUp::LayoutPane() {
   const Bounds pane = RightPane.GetBounds();
-  const int listHeight = std::max(pane.height - kEditBarHeight, 0);
+  const int editBar = Scaled(kEditBarHeight);
+  const int listHeight = std::max(pane.height - editBar, 0);
   ShellListView1.SetBounds({0, 0, pane.width, listHeight});
-  Panel5.SetBounds({0, listHeight, pane.width, kEditBarHeight});
+  Panel5.SetBounds({0, listHeight, pane.width, editBar});
 }
 
 void TFileUp::ShellTreeView1Change(HTREEITEM node) {

@@ -6,7 +6,10 @@
 // report. The kinds of control stand above this file (Panels, Buttons,
 // Edits, Splitter, the shell widgets).
 //
-// Geometry is in pixels of a 96-dpi screen.
+// Geometry is given in pixels of a 96-dpi screen (the design figures). A form
+// knows the DPI of the monitor it is on and scales every figure to it, at
+// creation and again when Windows moves it to a monitor of another DPI
+// (WM_DPICHANGED); each control keeps its design bounds for that.
 #pragma once
 
 #include <memory>
@@ -16,6 +19,7 @@
 #include "platform/win32/Win32Api.h"
 #include "ui/model/DisplayScale.h"
 #include "ui/model/WindowPlacement.h"
+#include "ui/win/Dpi.h"
 
 namespace purga::win {
 
@@ -24,9 +28,6 @@ class Form;
 // A window's rectangle in screen coordinates, frame included; false when the
 // window has none.
 bool ScreenRectOf(HWND hwnd, ScreenRect& rect);
-
-// The forms' font: "ＭＳ Ｐゴシック", 12 pixels, Shift-JIS; created once.
-HFONT FormFont();
 
 enum class FormBorder {
   Sizeable,  // a resizable frame
@@ -58,10 +59,15 @@ class Control {
   const std::string& Name() const { return name_; }
   void SetName(std::string name) { name_ = std::move(name); }
 
-  // Bounds in the parent's client coordinates; a spin edit's cover its
-  // arrows too.
+  // Bounds in the parent's client coordinates, in pixels at the form's
+  // DPI; a spin edit's cover its arrows too. SetBounds also keeps the
+  // bounds at 96 dpi, for the next change of DPI.
   virtual Bounds GetBounds() const;
-  virtual void SetBounds(const Bounds& bounds);
+  void SetBounds(const Bounds& bounds);
+  // Where the control is, in pixels at 96 dpi.
+  const Bounds& DesignBounds() const { return design_; }
+  // The font it shows its text in (its height in pixels at 96 dpi, scaled).
+  HFONT Font() const;
   bool Enabled() const;
   virtual void SetEnabled(bool enabled);
   std::string Text() const;
@@ -69,10 +75,19 @@ class Control {
   const std::string& Hint() const { return hint_; }
 
  protected:
-  // Creates the control's main window on `parent` with the forms' font and
-  // registers it with the form; the hint becomes its tooltip.
+  // Creates the control's main window on `parent` at `bounds` (96-dpi
+  // figures, scaled to the form's DPI) with the forms' font, and registers
+  // it with the form; the hint becomes its tooltip.
   HWND CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
                    DWORD exStyle, const Bounds& bounds, const std::string& hint);
+  // A font of another height than the forms' (pixels at 96 dpi).
+  void SetFontHeight(int height);
+  // Moves the control's windows to `bounds` (pixels at the form's DPI).
+  virtual void Move(const Bounds& bounds);
+  // The form's DPI has changed: the control takes its font at the new DPI
+  // and goes to its design bounds scaled. Controls with figures of their
+  // own (icons, indents, columns) add theirs.
+  virtual void DpiChanged();
   // A further window whose notifications belong to this control.
   void AddWindow(HWND hwnd);
   void AddTooltip(HWND hwnd, const std::string& hint);
@@ -97,6 +112,8 @@ class Control {
   Form& form_;
   HWND hwnd_ = nullptr;
   int id_ = 0;
+  Bounds design_;
+  int fontHeight_ = kFontHeight;
   std::string name_;
   std::string hint_;
   std::vector<HWND> windows_;
@@ -105,8 +122,9 @@ class Control {
 class Form {
  public:
   // Creates the window hidden with `caption`, its position (screen
-  // coordinates) and size from `bounds`, a title bar with the system menu
-  // only (no minimise or maximise box) and the button-face background.
+  // coordinates) and size from `bounds` (96-dpi figures, scaled to the DPI
+  // of the monitor the window is on), a title bar with the system menu only
+  // (no minimise or maximise box) and the button-face background.
   Form(const std::string& caption, const Bounds& bounds, FormBorder border = FormBorder::Sizeable,
        FormSize size = FormSize::Outer);
   virtual ~Form();
@@ -114,6 +132,13 @@ class Form {
   Form& operator=(const Form&) = delete;
 
   HWND Handle() const { return hwnd_; }
+
+  // The DPI the form is laid out for, and a 96-dpi figure at it.
+  int Dpi() const { return dpi_; }
+  int Scaled(int value) const { return Scale(value, dpi_); }
+  Bounds Scaled(const Bounds& bounds) const { return Scale(bounds, dpi_); }
+  // The forms' font at the form's DPI, or a font of another height.
+  HFONT Font(int height = kFontHeight) const { return FontAt(height, dpi_); }
 
   // Disables `owner`, shows the form and runs a message loop until the form
   // is asked to close (EndModal, or a close that CloseQuery allows); then
@@ -165,8 +190,11 @@ class Form {
   // Client area resized (also once when the window is created is not
   // guaranteed: call your layout from the constructor).
   virtual void Resized(int /*clientWidth*/, int /*clientHeight*/) {}
-  // The form's own messages; the default handles close, resize, routing and
-  // the background, and calls DefWindowProcA for the rest.
+  // After a change of DPI, once every control has followed it and before the
+  // form takes its new size: for figures of the form's own (icons).
+  virtual void DpiChanged() {}
+  // The form's own messages; the default handles close, resize, a change of
+  // DPI and routing, and calls DefWindowProcA for the rest.
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
   // Destroys the window and the controls. A form whose controls show models
@@ -183,9 +211,13 @@ class Form {
   // Before the first showing: a form that would lie partly off the work area
   // of its monitor is moved the least distance that brings it onto it.
   void PlaceForFirstShowing();
+  // WM_DPICHANGED: fonts and controls at `dpi`, then the window at the
+  // rectangle Windows suggests, and the form's layout for its new size.
+  void ChangeDpi(int dpi, const RECT& suggested);
 
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
+  int dpi_ = kDesignDpi;
   std::vector<std::unique_ptr<Control>> controls_;
   struct Child {
     HWND hwnd;

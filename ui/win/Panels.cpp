@@ -16,15 +16,22 @@ HCURSOR ArrowCursor() { return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC
 Label::Label(Form& form, HWND parent, int left, int top, const std::string& caption,
              const std::string& hint)
     : Control(form) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FormFont());
+  // SS_NOTIFY lets the label see the mouse, which its tooltip needs.
+  CreateChild(parent, "STATIC", caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, {left, top, 0, 0},
+              hint);
+  Move(OwnerForm().Scaled(DesignBounds()));
+}
+
+void Label::Move(const Bounds& bounds) {
+  // As large as its text in its font, wherever it goes.
+  const std::string caption = Text();
+  HDC dc = GetDC(Handle());
+  HGDIOBJ old = SelectObject(dc, Font());
   SIZE size{};
   GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
   SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  // SS_NOTIFY lets the label see the mouse, which its tooltip needs.
-  CreateChild(parent, "STATIC", caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0,
-              {left, top, size.cx, size.cy}, hint);
+  ReleaseDC(Handle(), dc);
+  Control::Move({bounds.left, bounds.top, size.cx, size.cy});
 }
 
 // --- Panel ---
@@ -70,6 +77,8 @@ LRESULT CALLBACK Panel::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(panel->Font());
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
@@ -104,7 +113,7 @@ void Panel::Paint(HDC dc) {
   RECT r;
   GetClientRect(Handle(), &r);
   FillRect(dc, &r, brush_);
-  HGDIOBJ oldFont = SelectObject(dc, FormFont());
+  HGDIOBJ oldFont = SelectObject(dc, Font());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(Enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   const std::string caption = Text();
@@ -117,9 +126,11 @@ void Panel::Paint(HDC dc) {
     if (!caption.empty()) {
       SIZE size{};
       GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-      RECT text{8, 0, 8 + size.cx + 2, tm.tmHeight};
+      // The caption on the frame's top line, a little in from its left end.
+      const int at = OwnerForm().Scaled(9);
+      RECT text{at - OwnerForm().Scaled(1), 0, at + size.cx + OwnerForm().Scaled(1), tm.tmHeight};
       FillRect(dc, &text, brush_);
-      TextOutA(dc, 9, 0, caption.c_str(), static_cast<int>(caption.size()));
+      TextOutA(dc, at, 0, caption.c_str(), static_cast<int>(caption.size()));
     }
     SelectObject(dc, oldFont);
     return;
@@ -147,7 +158,7 @@ void Panel::Paint(HDC dc) {
       break;
   }
   if (!caption.empty()) {
-    InflateRect(&r, -2, 0);
+    InflateRect(&r, -OwnerForm().Scaled(2), 0);
     UINT format = look_.wrap ? DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX
                              : DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
     format |= look_.align == Align::Left    ? DT_LEFT

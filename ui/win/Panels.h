@@ -15,6 +15,9 @@ class Label : public Control {
  public:
   Label(Form& form, HWND parent, int left, int top, const std::string& caption,
         const std::string& hint = {});
+
+ protected:
+  void Move(const Bounds& bounds) override;
 };
 
 // How a panel draws its border.

@@ -48,6 +48,7 @@ class ShellList : public Control {
 
  protected:
   bool OnNotify(NMHDR& header, LRESULT& result) override;
+  void DpiChanged() override;
 
  private:
   class Watcher;

@@ -8,8 +8,13 @@ namespace purga::win {
 // --- Splitter ---
 
 Splitter::Splitter(Form& form, HWND parent, const Bounds& bounds, Control& before, Control& after,
-                   int minSize)
-    : Control(form), before_(before), after_(after), minSize_(minSize) {
+                   Kept kept, int keptWidth, int minSize)
+    : Control(form),
+      before_(before),
+      after_(after),
+      kept_(kept),
+      keptWidth_{keptWidth, kDesignDpi},
+      minSize_(minSize) {
   RegisterWindowClass(kClassName, &Splitter::SplitterProc,
                       LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZEWE)), 0);
   HWND hwnd = CreateChild(parent, kClassName, "", 0, 0, bounds, {});
@@ -21,14 +26,18 @@ void Splitter::MoveTo(int left) {
   const Bounds before = before_.GetBounds();
   const Bounds after = after_.GetBounds();
   const int afterRight = after.left + after.width;
-  const int lowest = before.left + minSize_;
-  const int highest = afterRight - minSize_ - self.width;
+  const int minSize = OwnerForm().Scaled(minSize_);
+  const int lowest = before.left + minSize;
+  const int highest = afterRight - minSize - self.width;
   left = std::clamp(left, lowest, std::max(lowest, highest));
   before_.SetBounds({before.left, before.top, left - before.left, before.height});
   SetBounds({left, self.top, self.width, self.height});
   after_.SetBounds({left + self.width, after.top, afterRight - left - self.width, after.height});
+  keptWidth_ = {(kept_ == Kept::Before ? before_ : after_).GetBounds().width, OwnerForm().Dpi()};
   if (onMoved) onMoved();
 }
+
+int Splitter::KeptWidth() const { return keptWidth_.At(OwnerForm().Dpi()); }
 
 LRESULT CALLBACK Splitter::SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Splitter* splitter = FromWindow<Splitter>(hwnd);
