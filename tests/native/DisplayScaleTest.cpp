@@ -95,6 +95,15 @@ TEST(DisplayScaleTest, FormsAtEachScaleAndTheirFirstPlaceOnTheWorkArea) {
   }
 }
 
+TEST(DisplayScaleTest, AKeptLengthIsScaledOnlyForAnotherDpi) {
+  // A pane's width as dragged stays to the pixel; a change of DPI scales it
+  // from what it was, and back.
+  EXPECT_EQ((KeptLength{195, 96}.At(144)), 293);
+  EXPECT_EQ((KeptLength{292, 144}.At(144)), 292);
+  EXPECT_EQ((KeptLength{292, 144}.At(96)), 195);
+  EXPECT_EQ((KeptLength{181, 120}.At(192)), 290);
+}
+
 TEST(DisplayScaleTest, PicksTheNearestSizeMadeAndTheSmallerOfTwo) {
   const struct {
     int wanted, nearest;
