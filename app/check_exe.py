@@ -7,8 +7,9 @@
 - exactly one manifest, selecting the version 6 common controls and asking
   for no execution level (so that Windows virtualises the 32-bit program's
   writes to the system folder);
-- the program icon (with 32 and 16 pixel images), the three button pictures
-  and the version information.
+- the program icon and the three button pictures, each in the sizes the
+  program picks from at the display scales it is drawn for;
+- the version information.
 Usage: check_exe.py Purgator.exe x86|x64 VERSION_TEXT
 """
 import re
@@ -114,7 +115,7 @@ def main(path, machine, version):
             continue
         count = struct.unpack_from("<H", group[0], 4)[0]
         sizes = sorted(group[0][6 + 14 * i] or 256 for i in range(count))
-        want = [16, 32] if icon == 1 else [32]
+        want = [16, 20, 24, 32, 40, 48, 64] if icon == 1 else [32, 40, 48, 64]
         if sizes != want:
             failures.append(f"icon {icon} has sizes {sizes}, want {want}")
 
