@@ -4,9 +4,10 @@
 - a GUI program for the expected machine (x86 or x64);
 - no DLL of the MinGW runtime among its imports (it is linked statically and
   must run on a bare Windows);
-- exactly one manifest, selecting the version 6 common controls and asking
-  for no execution level (so that Windows virtualises the 32-bit program's
-  writes to the system folder);
+- exactly one manifest, selecting the version 6 common controls, declaring
+  per-monitor DPI awareness (v2, then per-monitor, then the system's DPI)
+  and asking for no execution level (so that Windows virtualises the 32-bit
+  program's writes to the system folder);
 - the program icon and the three button pictures, each in the sizes the
   program picks from at the display scales it is drawn for;
 - the version information.
@@ -104,6 +105,14 @@ def main(path, machine, version):
                     and element.attrib.get("name") == "Microsoft.Windows.Common-Controls"]
         if [c.get("version") for c in controls] != ["6.0.0.0"]:
             failures.append("the manifest does not select the version 6 common controls")
+        settings = {element.tag: (element.text or "").strip() for element in manifest.iter()}
+        for tag, want in (("{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware",
+                           "true/pm"),
+                          ("{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness",
+                           "PerMonitorV2, PerMonitor")):
+            if settings.get(tag) != want:
+                failures.append(f"the manifest's {tag.split('}')[-1]} is "
+                                f"{settings.get(tag)!r}, not {want!r}")
         for tag in ("trustInfo", "requestedPrivileges", "requestedExecutionLevel"):
             if tag in tags:
                 failures.append(f"the manifest has a {tag} element")
