@@ -1,5 +1,6 @@
-// The forms' and the controls' common behaviour: creating, routing
-// notifications, modal showings and the first placement on the work area.
+// The forms' and the controls' common behaviour: creating at the monitor's
+// DPI, routing notifications, modal showings, the first placement on the
+// work area, and following a change of DPI.
 #include "ui/win/Form.h"
 
 #include <commctrl.h>
