@@ -1,3 +1,4 @@
+// The application window: the task bar's button, and the message loop.
 #include "app/Application.h"
 
 #include <commctrl.h>

@@ -1,4 +1,7 @@
+// The launcher window and its picture buttons.
 #include "app/StartCrt.h"
+
+#include <vector>
 
 #include "app/resource.h"
 #include "ui/win/FileUpdate.h"
@@ -8,13 +11,43 @@ namespace purga::win {
 
 TStartForm* StartForm = nullptr;
 
+namespace {
+
+// The sizes mkpictures.py makes the pictures in (100, 125, 150 and 200 %),
+// and the program's icon besides in the title bar's sizes.
+const std::vector<int> kPictureSizes{32, 40, 48, 64};
+const std::vector<int> kIconSizes{16, 20, 24, 32, 40, 48, 64};
+
+// The icon `id` in the size made nearest to `size`: drawn for that size,
+// not stretched from another.
+HICON LoadPicture(int id, int size, const std::vector<int>& made) {
+  const int nearest = NearestSize(size, made);
+  return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                       nearest, nearest, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
 PictureButton::PictureButton(Form& form, const Bounds& bounds, int iconId, const std::string& hint)
-    : Control(form) {
-  HWND hwnd =
-      CreateChild(nullptr, "BUTTON", "", BS_PUSHBUTTON | BS_ICON | WS_TABSTOP, 0, bounds, hint);
-  picture_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(iconId),
-                                           IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
-  SendMessageA(hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture_));
+    : Control(form), iconId_(iconId) {
+  CreateChild(nullptr, "BUTTON", "", BS_PUSHBUTTON | BS_ICON | WS_TABSTOP, 0, bounds, hint);
+  ShowPicture();
+}
+
+PictureButton::~PictureButton() {
+  if (picture_ != nullptr) DestroyIcon(picture_);
+}
+
+void PictureButton::ShowPicture() {
+  HICON old = picture_;
+  picture_ = LoadPicture(iconId_, OwnerForm().Scaled(kPictureSize), kPictureSizes);
+  SendMessageA(Handle(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture_));
+  if (old != nullptr) DestroyIcon(old);
+}
+
+void PictureButton::DpiChanged() {
+  Control::DpiChanged();
+  ShowPicture();
 }
 
 void PictureButton::OnCommand(HWND /*from*/, int code) {
@@ -41,17 +74,30 @@ TStartForm::TStartForm()
       SpeedButton2(MakeButton(*this, "SpeedButton2", 1, IDI_DELETE, "ファイル削除")),
       SpeedButton3(MakeButton(*this, "SpeedButton3", 36, IDI_EDIT, "ファイルの属性変更")),
       SpeedButton1(MakeButton(*this, "SpeedButton1", 71, IDI_HELP, "ヘルプ")) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  const auto icon = [instance](int size) {
-    return reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PURGATOR), IMAGE_ICON,
-                                               size, size, LR_DEFAULTCOLOR));
-  };
-  SendMessageA(Handle(), WM_SETICON, ICON_BIG, icon(32));
-  SendMessageA(Handle(), WM_SETICON, ICON_SMALL, icon(16));
+  ShowIcons();
   SpeedButton1.onClick = [this] { SpeedButton1Click(); };
   SpeedButton2.onClick = [this] { SpeedButton2Click(); };
   SpeedButton3.onClick = [this] { SpeedButton3Click(); };
 }
+
+TStartForm::~TStartForm() {
+  DestroyControls();
+  for (HICON icon : icons_)
+    if (icon != nullptr) DestroyIcon(icon);
+}
+
+void TStartForm::ShowIcons() {
+  const int sizes[2] = {MetricAt(SM_CXICON, Dpi()), MetricAt(SM_CXSMICON, Dpi())};
+  const WPARAM kinds[2] = {ICON_BIG, ICON_SMALL};
+  for (int i = 0; i < 2; ++i) {
+    HICON icon = LoadPicture(IDI_PURGATOR, sizes[i], kIconSizes);
+    SendMessageA(Handle(), WM_SETICON, kinds[i], reinterpret_cast<LPARAM>(icon));
+    if (icons_[i] != nullptr) DestroyIcon(icons_[i]);
+    icons_[i] = icon;
+  }
+}
+
+void TStartForm::DpiChanged() { ShowIcons(); }
 
 void TStartForm::SpeedButton1Click() { OpenHelpFile(Handle()); }
 

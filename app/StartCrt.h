@@ -6,23 +6,30 @@
 #include <functional>
 #include <string>
 
-#include "ui/win/Controls.h"
 #include "ui/win/Form.h"
 
 namespace purga::win {
 
-// A button that shows a 32 x 32 icon from the exe's resources and no text.
+// A button that shows an icon of the exe's resources, 32 x 32 at 96 dpi,
+// and no text.
 class PictureButton : public Control {
  public:
+  static constexpr int kPictureSize = 32;
+
   PictureButton(Form& form, const Bounds& bounds, int iconId, const std::string& hint);
+  ~PictureButton() override;
   HICON Picture() const { return picture_; }
 
   std::function<void()> onClick;
 
  protected:
   void OnCommand(HWND from, int code) override;
+  void DpiChanged() override;
 
  private:
+  // The picture at the form's DPI.
+  void ShowPicture();
+  int iconId_;
   HICON picture_ = nullptr;
 };
 
@@ -34,6 +41,7 @@ class TStartForm : public Form {
   static constexpr Bounds kPlace{461, 109, 111, 41};
 
   TStartForm();
+  ~TStartForm() override;
 
   // Left to right.
   PictureButton& SpeedButton2;  // deletion window
@@ -46,6 +54,12 @@ class TStartForm : public Form {
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void DpiChanged() override;
+
+ private:
+  // The title bar's and the task switcher's icons at the form's DPI.
+  void ShowIcons();
+  HICON icons_[2] = {};  // big, small
 };
 
 // The program-wide launcher, created first at start-up.

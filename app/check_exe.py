@@ -4,11 +4,13 @@
 - a GUI program for the expected machine (x86 or x64);
 - no DLL of the MinGW runtime among its imports (it is linked statically and
   must run on a bare Windows);
-- exactly one manifest, selecting the version 6 common controls and asking
-  for no execution level (so that Windows virtualises the 32-bit program's
-  writes to the system folder);
-- the program icon (with 32 and 16 pixel images), the three button pictures
-  and the version information.
+- exactly one manifest, selecting the version 6 common controls, declaring
+  per-monitor DPI awareness (v2, then per-monitor, then the system's DPI)
+  and asking for no execution level (so that Windows virtualises the 32-bit
+  program's writes to the system folder);
+- the program icon and the three button pictures, each in the sizes the
+  program picks from at the display scales it is drawn for;
+- the version information.
 Usage: check_exe.py Purgator.exe x86|x64 VERSION_TEXT
 """
 import re
@@ -103,6 +105,14 @@ def main(path, machine, version):
                     and element.attrib.get("name") == "Microsoft.Windows.Common-Controls"]
         if [c.get("version") for c in controls] != ["6.0.0.0"]:
             failures.append("the manifest does not select the version 6 common controls")
+        settings = {element.tag: (element.text or "").strip() for element in manifest.iter()}
+        for tag, want in (("{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware",
+                           "true/pm"),
+                          ("{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness",
+                           "PerMonitorV2, PerMonitor")):
+            if settings.get(tag) != want:
+                failures.append(f"the manifest's {tag.split('}')[-1]} is "
+                                f"{settings.get(tag)!r}, not {want!r}")
         for tag in ("trustInfo", "requestedPrivileges", "requestedExecutionLevel"):
             if tag in tags:
                 failures.append(f"the manifest has a {tag} element")
@@ -114,7 +124,7 @@ def main(path, machine, version):
             continue
         count = struct.unpack_from("<H", group[0], 4)[0]
         sizes = sorted(group[0][6 + 14 * i] or 256 for i in range(count))
-        want = [16, 32] if icon == 1 else [32]
+        want = [16, 20, 24, 32, 40, 48, 64] if icon == 1 else [32, 40, 48, 64]
         if sizes != want:
             failures.append(f"icon {icon} has sizes {sizes}, want {want}")
 

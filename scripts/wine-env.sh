@@ -71,9 +71,13 @@ purga_seal_prefix() {
     echo "wine-env: ${entry#"$WINEPREFIX"/} (a link to $target) is now a folder of its own" >&2
   done < <(find "$WINEPREFIX/drive_c/users" -type l -print0 2>/dev/null)
   # The registry file lags behind a running server by up to half a minute: a
-  # second deletion of the key meanwhile is harmless.
+  # second deletion of the key meanwhile is harmless. The key is gone from
+  # both registry views: once wine32 is installed, `wine reg` is the 32-bit
+  # reg.exe, which without /reg:64 sees only the 32-bit programs' view.
   if grep -qF 'Desktop\\Namespace\\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}]' "$WINEPREFIX/system.reg" 2>/dev/null; then
-    (cd "$WINEPREFIX/drive_c" && wine reg delete "$PURGA_UNIX_FOLDER_KEY" /f >/dev/null 2>&1)
+    (cd "$WINEPREFIX/drive_c" && for view in 64 32; do
+      wine reg delete "$PURGA_UNIX_FOLDER_KEY" /reg:$view /f >/dev/null 2>&1
+    done)
   fi
   return 0
 }

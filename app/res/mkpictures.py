@@ -2,9 +2,13 @@
 """Builds the launcher's button pictures and the window icon from Pictures.txt.
 
 Pictures.txt holds a palette (one character per colour, "." is transparent)
-and 32 x 32 pixel-art pictures. Each picture becomes an .ico file with a
-32-bit (alpha) image and its AND mask; `icon` pictures also get a 16 x 16
-image, reduced from the 32 x 32 one. With --png it writes enlarged previews
+and 32 x 32 pixel-art pictures. Each picture becomes an .ico file with 32-bit
+(alpha) images and their AND masks, one for each display scale the program
+picks from: 32, 40, 48 and 64 pixels (100, 125, 150 and 200 %). `icon`
+pictures also get the title bar's sizes, 16, 20, 24 and 32 pixels. Each
+size is drawn from the 32 x 32 picture by area: a pixel takes the average
+colour of the opaque part of the picture it covers, and is opaque when at
+least half of what it covers is. With --png it writes enlarged previews
 instead, through ImageMagick's `convert`, for looking at the drawing.
 """
 import struct
@@ -13,6 +17,8 @@ import sys
 from pathlib import Path
 
 SIZE = 32
+PICTURE_SIZES = (32, 40, 48, 64)
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64)
 
 
 def parse(text):
@@ -53,19 +59,30 @@ def parse(text):
     return pictures
 
 
-def reduce_half(rows):
-    """16 x 16 from 32 x 32: each 2 x 2 block becomes the average of its opaque
-    pixels, opaque when at least two of the four are."""
+def resample(rows, n):
+    """The SIZE x SIZE picture drawn n x n, by area: target pixel t covers
+    source pixels [t * SIZE / n, (t + 1) * SIZE / n), counted in units of
+    1 / n of a source pixel so that the weights are whole numbers."""
+    def spans(t):
+        start, end = t * SIZE, (t + 1) * SIZE
+        return [(s, min(end, (s + 1) * n) - max(start, s * n))
+                for s in range(start // n, (end - 1) // n + 1)]
     out = []
-    for y in range(0, SIZE, 2):
+    for ty in range(n):
         line = []
-        for x in range(0, SIZE, 2):
-            block = [rows[y + dy][x + dx] for dy in (0, 1) for dx in (0, 1)]
-            opaque = [p for p in block if p is not None]
-            if len(opaque) < 2:
-                line.append(None)
-            else:
-                line.append(tuple(sum(p[i] for p in opaque) // len(opaque) for i in range(3)))
+        for tx in range(n):
+            total = opaque = 0
+            colour = [0, 0, 0]
+            for sy, wy in spans(ty):
+                for sx, wx in spans(tx):
+                    weight = wy * wx
+                    total += weight
+                    p = rows[sy][sx]
+                    if p is not None:
+                        opaque += weight
+                        for i in range(3):
+                            colour[i] += weight * p[i]
+            line.append(tuple(c // opaque for c in colour) if 2 * opaque >= total else None)
         out.append(line)
     return out
 
@@ -124,11 +141,12 @@ def main(argv):
     out = Path(argv[2])
     out.mkdir(parents=True, exist_ok=True)
     for name, picture in pictures.items():
-        rows = picture["rows"]
+        sizes = ICON_SIZES if picture["icon"] else PICTURE_SIZES
+        images = [resample(picture["rows"], n) for n in sizes]
         if "--png" in argv:
-            preview(rows, out / f"{name}.png")
+            for n, rows in zip(sizes, images):
+                preview(rows, out / f"{name}-{n}.png")
             continue
-        images = [rows, reduce_half(rows)] if picture["icon"] else [rows]
         (out / f"{name}.ico").write_bytes(ico(images))
 
 

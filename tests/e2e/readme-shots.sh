@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The README's two pictures, the deletion window and the file editor, as the
-# end-to-end run shows them. The run gets a fresh prefix of its own, so that
+# The README's pictures, the deletion window (at 100 % and at 150 %) and the
+# file editor, as the end-to-end run shows them. The run gets a fresh prefix of its own, so that
 # nothing an earlier run left on drive C: shows in the editor's tree.
 #   readme-shots.sh purga_e2e.exe Purgator.exe BUILD_DIR DOCS_DIR
 set -eu
@@ -16,7 +16,7 @@ discard_prefix() {
 }
 discard_prefix
 trap discard_prefix EXIT
-"$here/run-e2e.sh" "$driver" "$program" "$shots" --gtest_filter='DeletionRun.*:Editor.*'
+"$here/run-e2e.sh" "$driver" "$program" "$shots" --gtest_filter='DeletionRun.*:Editor.*:DisplayScale.*'
 mkdir -p "$docs"
-cp "$shots/deletion-window.png" "$shots/editor.png" "$docs/"
-echo "README pictures: $docs/deletion-window.png, $docs/editor.png"
+cp "$shots/deletion-window.png" "$shots/deletion-window-150.png" "$shots/editor.png" "$docs/"
+echo "README pictures: $docs/deletion-window.png, $docs/deletion-window-150.png, $docs/editor.png"

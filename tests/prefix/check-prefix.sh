@@ -51,9 +51,11 @@ if purga_ensure_prefix; then
   for folder in "${desktops[@]}" "${desktops[@]/%Desktop/Documents}"; do
     [ -d "$folder" ] && [ ! -L "$folder" ] || fail "${folder#"$WINEPREFIX"/} is not a plain folder"
   done
-  if (cd "$WINEPREFIX/drive_c" && wine reg query "$PURGA_UNIX_FOLDER_KEY" >/dev/null 2>&1); then
-    fail "the shell's desktop still shows the Linux files as \"/\""
-  fi
+  for view in 64 32; do
+    if (cd "$WINEPREFIX/drive_c" && wine reg query "$PURGA_UNIX_FOLDER_KEY" /reg:$view >/dev/null 2>&1); then
+      fail "the shell's desktop of $view-bit programs still shows the Linux files as \"/\""
+    fi
+  done
 else
   fail "purga_ensure_prefix could not make $WINEPREFIX"
 fi

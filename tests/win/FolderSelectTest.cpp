@@ -179,7 +179,7 @@ TEST_F(FolderSelectTest, LayoutOfBarButtonsAndTree) {
   MapWindowPoints(HWND_DESKTOP, hwnd, reinterpret_cast<POINT*>(&group), 2);
   EXPECT_EQ(group.left, width - 159);
   EXPECT_EQ(group.right, width);
-  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(Tree(), WM_GETFONT, 0, 0)), FormFont());
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(Tree(), WM_GETFONT, 0, 0)), Dialog().Font());
 }
 
 TEST_F(FolderSelectTest, RefusesVirtualNetworkAndMissingDrives) {

@@ -100,77 +100,6 @@ std::map<std::string, Measure> ParseReport(const std::string& text) {
   return forms;
 }
 
-// Sets values of the desktop's WindowMetrics and puts the old ones back (or
-// removes those that were not there) when it goes.
-class WindowMetricsChange {
- public:
-  explicit WindowMetricsChange(const std::map<std::string, std::string>& values) {
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kMetricsKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                        nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-      key_ = nullptr;
-      return;
-    }
-    for (const auto& [name, value] : values) {
-      char old[64] = {};
-      DWORD size = sizeof old - 1, type = 0;
-      const bool had = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
-                                        reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
-      saved_.push_back({name, had, old});
-      Set(name, value);
-    }
-  }
-  ~WindowMetricsChange() {
-    if (key_ == nullptr) return;
-    for (const Saved& s : saved_) {
-      if (s.had)
-        Set(s.name, s.value);
-      else
-        RegDeleteValueA(key_, s.name.c_str());
-    }
-    RegCloseKey(key_);
-  }
-  WindowMetricsChange(const WindowMetricsChange&) = delete;
-  WindowMetricsChange& operator=(const WindowMetricsChange&) = delete;
-  bool Made() const { return key_ != nullptr; }
-
- private:
-  struct Saved {
-    std::string name;
-    bool had;
-    std::string value;
-  };
-  void Set(const std::string& name, const std::string& value) {
-    RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-  }
-  HKEY key_ = nullptr;
-  std::vector<Saved> saved_;
-};
-
-// Runs this test program's `filter` in a process of its own with the
-// environment variable set to `report`; its exit code, or -1.
-int RunChild(const std::string& filter, const std::string& report) {
-  char exe[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string command = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=" + filter;
-  SetEnvironmentVariableA(kChildVariable, report.c_str());
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                      nullptr, &startup, &process);
-  SetEnvironmentVariableA(kChildVariable, nullptr);
-  if (!started) return -1;
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(process.hProcess, &code);
-  else
-    TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
-}
-
 // Where a form's controls go over their parent's edge by design: the
 // deletion window's four buttons, 26 pixels high in a bar 23 high inside its
 // bevel.
@@ -191,10 +120,13 @@ TEST(FrameMetricsTest, Windows10FramesKeepEveryControlInside) {
   int code;
   {
     // Windows 10's own values, in twips: 22, 1 and 4 pixels.
-    WindowMetricsChange change(
-        {{"CaptionHeight", "-330"}, {"BorderWidth", "-15"}, {"PaddedBorderWidth", "-60"}});
+    using test::RegistryChange;
+    RegistryChange change(
+        HKEY_CURRENT_USER, kMetricsKey,
+        {RegistryChange::Text("CaptionHeight", "-330"), RegistryChange::Text("BorderWidth", "-15"),
+         RegistryChange::Text("PaddedBorderWidth", "-60")});
     ASSERT_TRUE(change.Made());
-    code = RunChild("FrameMetricsChild.*", report);
+    code = test::RunTestsInChild("FrameMetricsChild.*", kChildVariable, report);
   }
   EXPECT_EQ(code, 0) << "the measuring process failed";
   std::ifstream in(report);

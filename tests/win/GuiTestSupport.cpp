@@ -152,4 +152,72 @@ std::string TestExeFolder() {
   return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
+RegistryChange::Value RegistryChange::Text(const std::string& name, const std::string& text) {
+  return {name, REG_SZ, text + '\0'};
+}
+
+RegistryChange::Value RegistryChange::Number(const std::string& name, DWORD number) {
+  return {name, REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof number)};
+}
+
+RegistryChange::RegistryChange(HKEY root, const std::string& key,
+                               const std::vector<Value>& values) {
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+                      nullptr) != ERROR_SUCCESS) {
+    key_ = nullptr;
+    return;
+  }
+  for (const Value& value : values) {
+    Value old{value.name, 0, std::string(1024, '\0')};
+    DWORD size = static_cast<DWORD>(old.data.size());
+    const bool had =
+        RegQueryValueExA(key_, value.name.c_str(), nullptr, &old.type,
+                         reinterpret_cast<BYTE*>(old.data.data()), &size) == ERROR_SUCCESS;
+    old.data.resize(had ? size : 0);
+    saved_.push_back({had, old});
+    Set(value);
+  }
+}
+
+RegistryChange::~RegistryChange() {
+  if (key_ == nullptr) return;
+  for (const auto& [had, old] : saved_) {
+    if (had)
+      Set(old);
+    else
+      RegDeleteValueA(key_, old.name.c_str());
+  }
+  RegCloseKey(key_);
+}
+
+void RegistryChange::Set(const Value& value) {
+  RegSetValueExA(key_, value.name.c_str(), 0, value.type,
+                 reinterpret_cast<const BYTE*>(value.data.data()),
+                 static_cast<DWORD>(value.data.size()));
+}
+
+int RunTestsInChild(const std::string& filter, const std::string& variable,
+                    const std::string& value, DWORD timeoutMs, const std::string& desktop) {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string command = std::string("\"") + exe + "\" --gtest_brief=1 --gtest_filter=" + filter;
+  if (!desktop.empty()) command = "explorer.exe /desktop=" + desktop + " " + command;
+  SetEnvironmentVariableA(variable.c_str(), value.c_str());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  SetEnvironmentVariableA(variable.c_str(), nullptr);
+  if (!started) return -1;
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &code);
+  else
+    TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
 }  // namespace purga::test

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/Win32Api.h"
 
@@ -50,5 +51,39 @@ RECT WorkAreaOf(HWND hwnd);
 
 // The folder of the test executable, with a trailing backslash.
 std::string TestExeFolder();
+
+// Sets values of a registry key and puts the old ones back (or removes those
+// that were not there) when it goes.
+class RegistryChange {
+ public:
+  struct Value {
+    std::string name;
+    DWORD type;
+    std::string data;  // the value's bytes
+  };
+  static Value Text(const std::string& name, const std::string& text);
+  static Value Number(const std::string& name, DWORD number);
+
+  RegistryChange(HKEY root, const std::string& key, const std::vector<Value>& values);
+  ~RegistryChange();
+  RegistryChange(const RegistryChange&) = delete;
+  RegistryChange& operator=(const RegistryChange&) = delete;
+  bool Made() const { return key_ != nullptr; }
+
+ private:
+  void Set(const Value& value);
+  HKEY key_ = nullptr;
+  std::vector<std::pair<bool, Value>> saved_;  // whether it was there, and how
+};
+
+// Runs the tests `filter` of this test program in a process of its own, with
+// the environment variable `variable` set to `value`. Its exit code, or -1
+// when it did not start or did not end within `timeoutMs` (it is then ended).
+// With `desktop` ("name,WIDTHxHEIGHT") the process runs on a Wine desktop of
+// that size, whose explorer gives no exit code of the tests: they must report
+// otherwise.
+int RunTestsInChild(const std::string& filter, const std::string& variable,
+                    const std::string& value, DWORD timeoutMs = 120000,
+                    const std::string& desktop = {});
 
 }  // namespace purga::test

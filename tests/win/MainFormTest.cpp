@@ -279,7 +279,7 @@ TEST_F(MainFormTest, FontOfTheForms) {
   }
   // The face resolves to a font with Japanese glyphs and 12-pixel characters.
   HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, FormFont());
+  HGDIOBJ old = SelectObject(dc, window_->Font());
   TEXTMETRICA tm{};
   GetTextMetricsA(dc, &tm);
   SelectObject(dc, old);

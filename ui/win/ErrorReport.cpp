@@ -1,3 +1,4 @@
+// The general error report and the program's message boxes.
 #include "ui/win/ErrorReport.h"
 
 #include <exception>

@@ -1,3 +1,5 @@
+// The file date and attribute editor: its controls, their layout, and the
+// view its model works through.
 #include "ui/win/FileUpdate.h"
 
 #include <commctrl.h>
@@ -18,85 +20,13 @@ constexpr int kTreeWidth = 189;
 constexpr int kSplitterWidth = 5;
 constexpr int kEditBarHeight = 69;
 constexpr int kStatusHeight = 19;
+constexpr int kPickerFontHeight = 13;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-// The pickers' font: the forms' face, 13 pixels high.
-HFONT PickerFont() {
-  static HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
-  return font;
-}
 
 // The pickers' values before any file is picked.
 constexpr CivilDateTime kInitialDate{2000, 1, 1, 0, 0, 0};
 
 }  // namespace
-
-SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
-  SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(when.year);
-  time.wMonth = static_cast<WORD>(when.month);
-  time.wDay = static_cast<WORD>(when.day);
-  time.wHour = static_cast<WORD>(when.hour);
-  time.wMinute = static_cast<WORD>(when.minute);
-  time.wSecond = static_cast<WORD>(when.second);
-  return time;
-}
-
-CivilDateTime FromSystemTime(const SYSTEMTIME& time) {
-  return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
-}
-
-// --- DateTimePicker ---
-
-DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style)
-    : Control(form) {
-  HWND hwnd = CreateChild(parent, DATETIMEPICK_CLASSA, "", style | WS_TABSTOP, 0, bounds, {});
-  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(PickerFont()), TRUE);
-}
-
-double DateTimePicker::Value() const {
-  SYSTEMTIME time{};
-  if (SendMessageA(Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
-    return 0;
-  return EncodeDateTime(FromSystemTime(time));
-}
-
-void DateTimePicker::SetValue(double value) {
-  SYSTEMTIME time = ToSystemTime(DecodeDateTime(value));
-  settingValue_ = true;
-  SendMessageA(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
-  settingValue_ = false;
-}
-
-bool DateTimePicker::OnNotify(NMHDR& header, LRESULT& result) {
-  if (header.hwndFrom != Handle() || header.code != DTN_DATETIMECHANGE) return false;
-  if (!settingValue_ && onUserChange) onUserChange();
-  result = 0;
-  return true;
-}
-
-// --- PushButton ---
-
-PushButton::PushButton(Form& form, HWND parent, const Bounds& bounds, const std::string& caption)
-    : Control(form) {
-  CreateChild(parent, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, bounds, {});
-}
-
-void PushButton::OnCommand(HWND /*from*/, int code) {
-  if (code == BN_CLICKED && onClick) onClick();
-}
-
-// --- StatusBar ---
-
-StatusBar::StatusBar(Form& form, HWND parent, const Bounds& bounds) : Control(form) {
-  // Placed by the form, not by the control itself.
-  CreateChild(parent, STATUSCLASSNAMEA, "",
-              SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0, bounds, {});
-}
-
-// --- TFileUp ---
 
 TFileUp::TFileUp()
     : Form("FileUp", {220, 151, 721, 470}),
@@ -111,7 +41,7 @@ TFileUp::TFileUp()
       RightPane(Add<Panel>(nullptr, Bounds{kTreeWidth + kSplitterWidth, kTopBarHeight, 500, 300},
                            PanelLook{Edge::None})),
       Splitter1(Add<Splitter>(nullptr, Bounds{kTreeWidth, kTopBarHeight, kSplitterWidth, 300},
-                              ShellTreeView1, RightPane)),
+                              ShellTreeView1, RightPane, Splitter::Kept::Before, kTreeWidth)),
       ShellListView1(Add<ShellList>(RightPane.Handle(), Bounds{0, 0, 500, 231})),
       Panel5(Add<Panel>(RightPane.Handle(), Bounds{0, 231, 500, kEditBarHeight},
                         PanelLook{Edge::Raised})),
@@ -122,9 +52,9 @@ TFileUp::TFileUp()
       Label2(Add<Label>(Panel5.Handle(), 178, 45, "時間")),
       // Tab order: the two pickers, the box, the button.
       DateTimePicker1(Add<DateTimePicker>(Panel5.Handle(), Bounds{52, 41, 101, 21},
-                                          DTS_SHORTDATEFORMAT | DTS_UPDOWN)),
+                                          DTS_SHORTDATEFORMAT | DTS_UPDOWN, kPickerFontHeight)),
       DateTimePicker2(Add<DateTimePicker>(Panel5.Handle(), Bounds{209, 41, 75, 21},
-                                          DTS_TIMEFORMAT | DTS_UPDOWN)),
+                                          DTS_TIMEFORMAT | DTS_UPDOWN, kPickerFontHeight)),
       CheckBox1(
           Add<CheckBox>(Panel5.Handle(), Bounds{314, 44, 97, 17}, "読込み専用", readOnlyModel_)),
       BitBtn1(Add<PushButton>(Panel5.Handle(), Bounds{440, 40, 61, 25}, "変更")),
@@ -172,27 +102,29 @@ TFileUp::~TFileUp() {
 void TFileUp::Resized(int clientWidth, int clientHeight) { Layout(clientWidth, clientHeight); }
 
 void TFileUp::Layout(int clientWidth, int clientHeight) {
-  Panel2.SetBounds({0, 0, kAddressLabelWidth, kTopBarHeight});
-  Panel3.SetBounds(
-      {kAddressLabelWidth, 0, std::max(clientWidth - kAddressLabelWidth, 0), kTopBarHeight});
-  StatusBar1.SetBounds({0, clientHeight - kStatusHeight, clientWidth, kStatusHeight});
-  const int paneTop = kTopBarHeight;
-  const int paneHeight = std::max(clientHeight - kTopBarHeight - kStatusHeight, 0);
+  const int topBar = Scaled(kTopBarHeight);
+  const int labelWidth = Scaled(kAddressLabelWidth);
+  const int status = Scaled(kStatusHeight);
+  const int splitterWidth = Scaled(kSplitterWidth);
+  Panel2.SetBounds({0, 0, labelWidth, topBar});
+  Panel3.SetBounds({labelWidth, 0, std::max(clientWidth - labelWidth, 0), topBar});
+  StatusBar1.SetBounds({0, clientHeight - status, clientWidth, status});
+  const int paneHeight = std::max(clientHeight - topBar - status, 0);
   // The tree keeps the width the splitter gave it.
-  const int treeWidth =
-      std::min(ShellTreeView1.GetBounds().width, std::max(clientWidth - kSplitterWidth, 0));
-  ShellTreeView1.SetBounds({0, paneTop, treeWidth, paneHeight});
-  Splitter1.SetBounds({treeWidth, paneTop, kSplitterWidth, paneHeight});
-  const int paneLeft = treeWidth + kSplitterWidth;
-  RightPane.SetBounds({paneLeft, paneTop, std::max(clientWidth - paneLeft, 0), paneHeight});
+  const int treeWidth = std::min(Splitter1.KeptWidth(), std::max(clientWidth - splitterWidth, 0));
+  ShellTreeView1.SetBounds({0, topBar, treeWidth, paneHeight});
+  Splitter1.SetBounds({treeWidth, topBar, splitterWidth, paneHeight});
+  const int paneLeft = treeWidth + splitterWidth;
+  RightPane.SetBounds({paneLeft, topBar, std::max(clientWidth - paneLeft, 0), paneHeight});
   LayoutPane();
 }
 
 void TFileUp::LayoutPane() {
   const Bounds pane = RightPane.GetBounds();
-  const int listHeight = std::max(pane.height - kEditBarHeight, 0);
+  const int editBar = Scaled(kEditBarHeight);
+  const int listHeight = std::max(pane.height - editBar, 0);
   ShellListView1.SetBounds({0, 0, pane.width, listHeight});
-  Panel5.SetBounds({0, listHeight, pane.width, kEditBarHeight});
+  Panel5.SetBounds({0, listHeight, pane.width, editBar});
 }
 
 void TFileUp::ShellTreeView1Change(HTREEITEM node) {

@@ -6,51 +6,15 @@
 #include "settings/ControlModel.h"
 #include "ui/model/FileUpdateDateTime.h"
 #include "ui/model/FileUpdateModel.h"
-#include "ui/win/Controls.h"
+#include "ui/win/Buttons.h"
+#include "ui/win/Edits.h"
 #include "ui/win/Form.h"
+#include "ui/win/Panels.h"
 #include "ui/win/ShellList.h"
 #include "ui/win/ShellTree.h"
+#include "ui/win/Splitter.h"
 
 namespace purga::win {
-
-// Calendar fields to and from the platform's SYSTEMTIME.
-SYSTEMTIME ToSystemTime(const CivilDateTime& when);
-CivilDateTime FromSystemTime(const SYSTEMTIME& time);
-
-// A date or time picker changed with the keyboard or up-down arrows; its
-// value is a date-time value (days since 1899-12-30).
-class DateTimePicker : public Control {
- public:
-  DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style);
-  double Value() const;
-  // Runs no onUserChange.
-  void SetValue(double value);
-
-  // The user changed the value.
-  std::function<void()> onUserChange;
-
- protected:
-  bool OnNotify(NMHDR& header, LRESULT& result) override;
-
- private:
-  bool settingValue_ = false;
-};
-
-// A push button that takes the focus and is a tab stop.
-class PushButton : public Control {
- public:
-  PushButton(Form& form, HWND parent, const Bounds& bounds, const std::string& caption);
-  std::function<void()> onClick;
-
- protected:
-  void OnCommand(HWND from, int code) override;
-};
-
-// A status line without panels: one line of text.
-class StatusBar : public Control {
- public:
-  StatusBar(Form& form, HWND parent, const Bounds& bounds);
-};
 
 class TFileUp : public Form, private FileUpdateView {
  private:

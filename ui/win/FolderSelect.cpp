@@ -1,3 +1,5 @@
+// The folder selection dialog: its controls and layout, its first placement
+// over the launcher, and the handlers that hand the choice to its model.
 #include "ui/win/FolderSelect.h"
 
 #include "ui/win/ErrorReport.h"
@@ -63,11 +65,13 @@ void TSelect_Folder::Resized(int clientWidth, int clientHeight) {
 }
 
 void TSelect_Folder::Layout(int clientWidth, int clientHeight) {
-  bar_.SetBounds({0, 0, clientWidth, kBarHeight});
-  const int pathWidth = std::max(clientWidth - kButtonGroupWidth, 0);
-  Panel3.SetBounds({0, 0, pathWidth, kBarHeight});
-  buttons_.SetBounds({pathWidth, 0, kButtonGroupWidth, kBarHeight});
-  ShellTreeView1.SetBounds({0, kBarHeight, clientWidth, std::max(clientHeight - kBarHeight, 0)});
+  const int barHeight = Scaled(kBarHeight);
+  const int groupWidth = Scaled(kButtonGroupWidth);
+  bar_.SetBounds({0, 0, clientWidth, barHeight});
+  const int pathWidth = std::max(clientWidth - groupWidth, 0);
+  Panel3.SetBounds({0, 0, pathWidth, barHeight});
+  buttons_.SetBounds({pathWidth, 0, groupWidth, barHeight});
+  ShellTreeView1.SetBounds({0, barHeight, clientWidth, std::max(clientHeight - barHeight, 0)});
 }
 
 void TSelect_Folder::FormShow() {

@@ -4,8 +4,9 @@
 #pragma once
 
 #include "ui/model/FolderSelectModel.h"
-#include "ui/win/Controls.h"
+#include "ui/win/Buttons.h"
 #include "ui/win/Form.h"
+#include "ui/win/Panels.h"
 #include "ui/win/ShellTree.h"
 
 namespace purga::win {

@@ -1,10 +1,12 @@
+// The forms' and the controls' common behaviour: creating at the monitor's
+// DPI, routing notifications, modal showings, the first placement on the
+// work area, and following a change of DPI.
 #include "ui/win/Form.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "ui/win/Controls.h"
 #include "ui/win/ErrorReport.h"
 
 namespace purga::win {
@@ -12,6 +14,7 @@ namespace purga::win {
 namespace {
 
 constexpr const char* kFormClass = "PurgaForm";
+constexpr int kTooltipWidth = 600;  // before a hint breaks into lines
 
 void InitControlsOnce() {
   static const bool done = [] {
@@ -33,12 +36,104 @@ bool ScreenRectOf(HWND hwnd, ScreenRect& rect) {
   return true;
 }
 
-HFONT FormFont() {
-  static HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
-  return font;
+// --- Control ---
+
+Control::~Control() = default;
+
+HWND Control::CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
+                          DWORD exStyle, const Bounds& bounds, const std::string& hint) {
+  id_ = form_.NextControlId();
+  design_ = bounds;
+  const Bounds at = form_.Scaled(bounds);
+  HWND owner = parent != nullptr ? parent : form_.Handle();
+  hwnd_ = CreateWindowExA(exStyle, className, text.c_str(), style | WS_CHILD | WS_VISIBLE, at.left,
+                          at.top, at.width, at.height, owner,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+                          GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+  AddWindow(hwnd_);
+  hint_ = hint;
+  if (!hint.empty()) AddTooltip(hwnd_, hint);
+  return hwnd_;
 }
+
+void Control::AddWindow(HWND hwnd) {
+  windows_.push_back(hwnd);
+  form_.RegisterChild(hwnd, this);
+}
+
+void Control::AddTooltip(HWND hwnd, const std::string& hint) {
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(hwnd);
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  tool.lpszText = const_cast<char*>(hint.c_str());
+  SendMessageA(form_.Tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Control::NotifyForm(int code) {
+  bool handled = false;
+  form_.RouteChildMessage(WM_COMMAND, MAKEWPARAM(id_, code), reinterpret_cast<LPARAM>(hwnd_),
+                          handled);
+}
+
+void Control::RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor, UINT style) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExA(instance, name, &wc)) return;
+  wc.cbSize = sizeof wc;
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = cursor;
+  wc.hbrBackground = nullptr;  // the procedures paint their own background
+  wc.lpszClassName = name;
+  RegisterClassExA(&wc);
+}
+
+Bounds Control::GetBounds() const {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Control::SetBounds(const Bounds& b) {
+  design_ = Unscale(b, form_.Dpi());
+  Move(b);
+}
+
+void Control::Move(const Bounds& b) { MoveWindow(hwnd_, b.left, b.top, b.width, b.height, TRUE); }
+
+HFONT Control::Font() const { return form_.Font(fontHeight_); }
+
+void Control::SetFontHeight(int height) {
+  fontHeight_ = height;
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
+}
+
+void Control::DpiChanged() {
+  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+  Move(form_.Scaled(design_));
+}
+
+bool Control::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+
+void Control::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+std::string Control::Text() const {
+  const int length = GetWindowTextLengthA(hwnd_);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int got = GetWindowTextA(hwnd_, text.data(), length + 1);
+  text.resize(static_cast<size_t>(std::max(got, 0)));
+  return text;
+}
+
+void Control::SetText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
+
+// --- Form ---
 
 Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, FormSize size) {
   InitControlsOnce();
@@ -58,16 +153,20 @@ Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, 
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (border == FormBorder::Sizeable) style |= WS_THICKFRAME;
   constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
-  RECT outer{bounds.left, bounds.top, bounds.left + bounds.width, bounds.top + bounds.height};
-  if (size == FormSize::Client) {
-    // The client area keeps its place's top-left corner as the window's.
-    AdjustWindowRectEx(&outer, style, FALSE, kExStyle);
-    OffsetRect(&outer, bounds.left - outer.left, bounds.top - outer.top);
-  }
+  const bool clientSized = size == FormSize::Client;
+  // Made at the system's DPI; on a monitor of another one, made again at
+  // its DPI in the same place. (A client-sized form keeps its place's
+  // top-left corner as the window's.)
+  dpi_ = SystemDpi();
+  const ScreenRect outer = FormRect(bounds, clientSized, FrameAt(style, kExStyle, dpi_), dpi_);
   CreateWindowExA(kExStyle, kFormClass, caption.c_str(), style, outer.left, outer.top,
-                  outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance,
-                  this);
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
+                  outer.Width(), outer.Height(), nullptr, nullptr, instance, this);
+  if (const int dpi = WindowDpi(hwnd_); dpi != dpi_) {
+    dpi_ = dpi;
+    const ScreenRect there = FormRect(bounds, clientSized, FrameAt(style, kExStyle, dpi), dpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, there.Width(), there.Height(),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 Form::~Form() { DestroyControls(); }
@@ -91,6 +190,7 @@ LRESULT CALLBACK Form::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     form->hwnd_ = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    ScaleNonClientArea(hwnd);
   } else {
     form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   }
@@ -106,6 +206,11 @@ LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) Resized(LOWORD(lParam), HIWORD(lParam));
       break;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(Font());
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_COMMAND:
     case WM_NOTIFY: {
       bool handled = false;
@@ -164,8 +269,8 @@ HWND Form::Tooltip() {
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
+    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTooltipWidth));
   }
   return tooltip_;
 }
@@ -243,6 +348,24 @@ void Form::PlaceForFirstShowing() {
   const ScreenPoint kept = KeptOnWorkArea(window, {work.left, work.top, work.right, work.bottom});
   if (kept.x != window.left || kept.y != window.top)
     SetWindowPos(hwnd_, nullptr, kept.x, kept.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::ChangeDpi(int dpi, const RECT& suggested) {
+  if (dpi <= 0 || hwnd_ == nullptr || destroying_) return;
+  dpi_ = dpi;
+  if (tooltip_ != nullptr) {
+    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTooltipWidth));
+  }
+  for (const auto& control : controls_) control->DpiChanged();
+  DpiChanged();
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The layout runs even when the size stayed the same (no WM_SIZE).
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  Resized(client.right, client.bottom);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 }  // namespace purga::win

@@ -1,10 +1,15 @@
-// The forms' base: a top-level window created once, hidden, and shown
-// modally as often as asked; closing hides it and it keeps its state.
+// The windows' two base classes. A Form is a top-level window, created once,
+// hidden, and shown modally as often as asked; closing hides it and it keeps
+// its state. A Control is a child window that a form owns: it sits on the
+// form or on a container control (a panel), and its notifications reach the
+// form, which hands them to the control, always through the general error
+// report. The kinds of control stand above this file (Panels, Buttons,
+// Edits, Splitter, the shell widgets).
 //
-// Geometry is in pixels of a 96-dpi screen. Child controls are owned by the
-// form (Add) and sit either on the form or on a container control (Panel);
-// their notifications reach the form, which hands them to the control, always
-// through the general error report.
+// Geometry is given in pixels of a 96-dpi screen (the design figures). A form
+// knows the DPI of the monitor it is on and scales every figure to it, at
+// creation and again when Windows moves it to a monitor of another DPI
+// (WM_DPICHANGED); each control keeps its design bounds for that.
 #pragma once
 
 #include <memory>
@@ -12,27 +17,17 @@
 #include <vector>
 
 #include "platform/win32/Win32Api.h"
+#include "ui/model/DisplayScale.h"
 #include "ui/model/WindowPlacement.h"
+#include "ui/win/Dpi.h"
 
 namespace purga::win {
 
-class Control;
-
-// A rectangle in the parent's client coordinates.
-struct Bounds {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  bool operator==(const Bounds&) const = default;
-};
+class Form;
 
 // A window's rectangle in screen coordinates, frame included; false when the
 // window has none.
 bool ScreenRectOf(HWND hwnd, ScreenRect& rect);
-
-// The forms' font: "ＭＳ Ｐゴシック", 12 pixels, Shift-JIS; created once.
-HFONT FormFont();
 
 enum class FormBorder {
   Sizeable,  // a resizable frame
@@ -47,11 +42,89 @@ enum class FormSize {
            // larger than the classic ones)
 };
 
+// A child window of a form. `parent` is the window it sits on: the form's
+// own window (nullptr means the form) or a container (Panel::Handle()).
+class Control {
+ public:
+  explicit Control(Form& form) : form_(form) {}
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  Form& OwnerForm() const { return form_; }
+  int Id() const { return id_; }
+
+  // The name the form gives the control ("CheckBox3"); for finding it.
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+
+  // Bounds in the parent's client coordinates, in pixels at the form's
+  // DPI; a spin edit's cover its arrows too. SetBounds also keeps the
+  // bounds at 96 dpi, for the next change of DPI.
+  virtual Bounds GetBounds() const;
+  void SetBounds(const Bounds& bounds);
+  // Where the control is, in pixels at 96 dpi.
+  const Bounds& DesignBounds() const { return design_; }
+  // The font it shows its text in (its height in pixels at 96 dpi, scaled).
+  HFONT Font() const;
+  bool Enabled() const;
+  virtual void SetEnabled(bool enabled);
+  std::string Text() const;
+  void SetText(const std::string& text);
+  const std::string& Hint() const { return hint_; }
+
+ protected:
+  // Creates the control's main window on `parent` at `bounds` (96-dpi
+  // figures, scaled to the form's DPI) with the forms' font, and registers
+  // it with the form; the hint becomes its tooltip.
+  HWND CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
+                   DWORD exStyle, const Bounds& bounds, const std::string& hint);
+  // A font of another height than the forms' (pixels at 96 dpi).
+  void SetFontHeight(int height);
+  // Moves the control's windows to `bounds` (pixels at the form's DPI).
+  virtual void Move(const Bounds& bounds);
+  // The form's DPI has changed: the control takes its font at the new DPI
+  // and goes to its design bounds scaled. Controls with figures of their
+  // own (icons, indents, columns) add theirs.
+  virtual void DpiChanged();
+  // A further window whose notifications belong to this control.
+  void AddWindow(HWND hwnd);
+  void AddTooltip(HWND hwnd, const std::string& hint);
+  // Hands `code` to the form as if the control's parent had passed it on.
+  void NotifyForm(int code);
+
+  // Notifications, already inside the general error report.
+  virtual void OnCommand(HWND /*from*/, int /*code*/) {}
+  virtual bool OnNotify(NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
+
+  // For controls of a window class of their own: registers the class once
+  // (the procedure paints its own background), and finds the control that
+  // a window of it stores in GWLP_USERDATA.
+  static void RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor, UINT style);
+  template <class T>
+  static T* FromWindow(HWND hwnd) {
+    return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  }
+
+ private:
+  friend class Form;
+  Form& form_;
+  HWND hwnd_ = nullptr;
+  int id_ = 0;
+  Bounds design_;
+  int fontHeight_ = kFontHeight;
+  std::string name_;
+  std::string hint_;
+  std::vector<HWND> windows_;
+};
+
 class Form {
  public:
   // Creates the window hidden with `caption`, its position (screen
-  // coordinates) and size from `bounds`, a title bar with the system menu
-  // only (no minimise or maximise box) and the button-face background.
+  // coordinates) and size from `bounds` (96-dpi figures, scaled to the DPI
+  // of the monitor the window is on), a title bar with the system menu only
+  // (no minimise or maximise box) and the button-face background.
   Form(const std::string& caption, const Bounds& bounds, FormBorder border = FormBorder::Sizeable,
        FormSize size = FormSize::Outer);
   virtual ~Form();
@@ -59,6 +132,13 @@ class Form {
   Form& operator=(const Form&) = delete;
 
   HWND Handle() const { return hwnd_; }
+
+  // The DPI the form is laid out for, and a 96-dpi figure at it.
+  int Dpi() const { return dpi_; }
+  int Scaled(int value) const { return Scale(value, dpi_); }
+  Bounds Scaled(const Bounds& bounds) const { return Scale(bounds, dpi_); }
+  // The forms' font at the form's DPI, or a font of another height.
+  HFONT Font(int height = kFontHeight) const { return FontAt(height, dpi_); }
 
   // Disables `owner`, shows the form and runs a message loop until the form
   // is asked to close (EndModal, or a close that CloseQuery allows); then
@@ -110,8 +190,11 @@ class Form {
   // Client area resized (also once when the window is created is not
   // guaranteed: call your layout from the constructor).
   virtual void Resized(int /*clientWidth*/, int /*clientHeight*/) {}
-  // The form's own messages; the default handles close, resize, routing and
-  // the background, and calls DefWindowProcA for the rest.
+  // After a change of DPI, once every control has followed it and before the
+  // form takes its new size: for figures of the form's own (icons).
+  virtual void DpiChanged() {}
+  // The form's own messages; the default handles close, resize, a change of
+  // DPI and routing, and calls DefWindowProcA for the rest.
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
   // Destroys the window and the controls. A form whose controls show models
@@ -128,9 +211,13 @@ class Form {
   // Before the first showing: a form that would lie partly off the work area
   // of its monitor is moved the least distance that brings it onto it.
   void PlaceForFirstShowing();
+  // WM_DPICHANGED: fonts and controls at `dpi`, then the window at the
+  // rectangle Windows suggests, and the form's layout for its new size.
+  void ChangeDpi(int dpi, const RECT& suggested);
 
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
+  int dpi_ = kDesignDpi;
   std::vector<std::unique_ptr<Control>> controls_;
   struct Child {
     HWND hwnd;

@@ -1,3 +1,6 @@
+// The deletion window: its controls laid out as the settings record's fields,
+// the folder bar and the counters, and the worker's hand-overs to the
+// user-interface thread.
 #include "ui/win/MainForm.h"
 
 #include <shellapi.h>
@@ -140,7 +143,9 @@ void TMainCrt::CreateControls() {
   panel12_->BindCaption(settings.folder);
   panel12_->onClick = [this] { Panel12Click(); };
   panel11_ = &Named(Add<Panel>(bar, Bounds{}, PanelLook{Edge::None}), "Panel11");
-  splitter1_ = &Named(Add<Splitter>(bar, Bounds{}, *panel12_, *panel11_), "Splitter1");
+  splitter1_ = &Named(
+      Add<Splitter>(bar, Bounds{}, *panel12_, *panel11_, Splitter::Kept::After, kButtonPanelWidth),
+      "Splitter1");
   HWND buttons = panel11_->Handle();
   // 26 pixels high in a panel of 23: centred, the arrows' bevel clipped.
   auto& folder = Named(Add<SpeedButton>(buttons, Bounds{0, -1, 49, 26}, "Folder", CLR_INVALID,
@@ -238,23 +243,25 @@ void TMainCrt::Resized(int clientWidth, int clientHeight) {
 }
 
 void TMainCrt::LayOut(int width, int height) {
-  panel10_->SetBounds({0, 0, width, kFolderBarHeight});
-  panel13_->SetBounds({0, height - kStatusBarHeight, width, kStatusBarHeight});
-  panel16_->SetBounds(
-      {0, kFolderBarHeight, width, std::max(0, height - kFolderBarHeight - kStatusBarHeight)});
+  const int folderBar = Scaled(kFolderBarHeight);
+  const int statusBar = Scaled(kStatusBarHeight);
+  panel10_->SetBounds({0, 0, width, folderBar});
+  panel13_->SetBounds({0, height - statusBar, width, statusBar});
+  panel16_->SetBounds({0, folderBar, width, std::max(0, height - folderBar - statusBar)});
   // Inside the folder bar's bevel: the label at the left, the button panel
   // at the right keeping the width the splitter gave it, the folder panel
   // between them.
-  const int inner = kFolderBarHeight - 2 * kBevelInset;
-  const int right = width - kBevelInset;
-  const Bounds buttons = panel11_->GetBounds();
-  const int buttonsWidth = buttons.width > 0 ? buttons.width : kButtonPanelWidth;
-  const int splitterLeft = right - buttonsWidth - kSplitterWidth;
-  const int folderLeft = kBevelInset + kFolderLabelWidth;
-  bevel4_->SetBounds({kBevelInset, kBevelInset, kFolderLabelWidth, inner});
-  panel11_->SetBounds({right - buttonsWidth, kBevelInset, buttonsWidth, inner});
-  splitter1_->SetBounds({splitterLeft, kBevelInset, kSplitterWidth, inner});
-  panel12_->SetBounds({folderLeft, kBevelInset, std::max(0, splitterLeft - folderLeft), inner});
+  const int inset = Scaled(kBevelInset);
+  const int inner = folderBar - 2 * inset;
+  const int right = width - inset;
+  const int buttonsWidth = splitter1_->KeptWidth();
+  const int splitterWidth = Scaled(kSplitterWidth);
+  const int splitterLeft = right - buttonsWidth - splitterWidth;
+  const int folderLeft = inset + Scaled(kFolderLabelWidth);
+  bevel4_->SetBounds({inset, inset, folderLeft - inset, inner});
+  panel11_->SetBounds({right - buttonsWidth, inset, buttonsWidth, inner});
+  splitter1_->SetBounds({splitterLeft, inset, splitterWidth, inner});
+  panel12_->SetBounds({folderLeft, inset, std::max(0, splitterLeft - folderLeft), inner});
 }
 
 void TMainCrt::FormCreate() { model_.FormCreate(); }

@@ -11,8 +11,11 @@
 #include "engine/RunWindow.h"
 #include "platform/win32/UiCall.h"
 #include "ui/model/MainCrtModel.h"
-#include "ui/win/Controls.h"
+#include "ui/win/Buttons.h"
+#include "ui/win/Edits.h"
 #include "ui/win/Form.h"
+#include "ui/win/Panels.h"
+#include "ui/win/Splitter.h"
 
 namespace purga::win {
 

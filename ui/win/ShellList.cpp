@@ -1,3 +1,5 @@
+// The shell file list: reading a folder's files with the shell's columns,
+// watching the folder, renaming in place.
 #include "ui/win/ShellList.h"
 
 #include <commctrl.h>
@@ -15,6 +17,8 @@ namespace {
 // a rename asks for a re-read (wParam 0).
 constexpr UINT kFolderChanged = WM_APP + 0x51;
 constexpr UINT_PTR kSubclassId = 0x5348;  // "SH"
+constexpr int kIconSize = 16;
+constexpr int kNameWidth = 250;  // without the shell's columns
 
 std::atomic<WPARAM> nextWatcherNumber{1};
 
@@ -68,7 +72,7 @@ ShellList::ShellList(Form& form, HWND parent, const Bounds& bounds) : Control(fo
                           WS_EX_CLIENTEDGE, bounds, {});
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL,
-               reinterpret_cast<LPARAM>(SmallSystemImageList()));
+               reinterpret_cast<LPARAM>(SystemImageList(OwnerForm().Scaled(kIconSize))));
   SetWindowSubclass(list, &ShellList::SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -115,13 +119,13 @@ void ShellList::SetColumns(IShellFolder* folder) {
     // Without the shell's details: the names alone.
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH | LVCF_FMT;
-    column.cx = 250;
+    column.cx = OwnerForm().Scaled(kNameWidth);
     SendMessageW(Handle(), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     columns_.push_back(0);
     return;
   }
   HDC dc = GetDC(Handle());
-  HGDIOBJ old = SelectObject(dc, FormFont());
+  HGDIOBJ old = SelectObject(dc, Font());
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
   SelectObject(dc, old);
@@ -137,7 +141,9 @@ void ShellList::SetColumns(IShellFolder* folder) {
     column.mask = LVCF_WIDTH | LVCF_FMT;
     column.fmt = details.fmt & LVCFMT_JUSTIFYMASK;
     if (columns_.empty()) column.fmt = LVCFMT_LEFT;  // the first column is always left-aligned
-    column.cx = std::max(details.cxChar, 8) * std::max<int>(metrics.tmAveCharWidth, 6) + 8;
+    column.cx =
+        std::max(details.cxChar, 8) * std::max<int>(metrics.tmAveCharWidth, OwnerForm().Scaled(6)) +
+        OwnerForm().Scaled(8);
     SendMessageW(Handle(), LVM_INSERTCOLUMNW, columns_.size(), reinterpret_cast<LPARAM>(&column));
     columns_.push_back(shellColumn);
     widths_.push_back(column.cx);
@@ -145,7 +151,7 @@ void ShellList::SetColumns(IShellFolder* folder) {
   if (columns_.empty()) {
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
-    column.cx = 250;
+    column.cx = OwnerForm().Scaled(kNameWidth);
     SendMessageW(Handle(), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     columns_.push_back(0);
   }
@@ -208,6 +214,15 @@ void ShellList::Read() {
   }
   SendMessageW(Handle(), WM_SETREDRAW, TRUE, 0);
   InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ShellList::DpiChanged() {
+  Control::DpiChanged();
+  SendMessageW(Handle(), LVM_SETIMAGELIST, LVSIL_SMALL,
+               reinterpret_cast<LPARAM>(SystemImageList(OwnerForm().Scaled(kIconSize))));
+  // The columns' widths follow the font.
+  SetColumns(folder_.Get());
+  Refresh();
 }
 
 void ShellList::Refresh() {

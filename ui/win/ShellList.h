@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/win/Controls.h"
+#include "ui/win/Form.h"
 #include "ui/win/ShellNames.h"
 
 namespace purga::win {
@@ -50,6 +50,7 @@ class ShellList : public Control {
 
  protected:
   bool OnNotify(NMHDR& header, LRESULT& result) override;
+  void DpiChanged() override;
 
  private:
   class Watcher;

@@ -1,3 +1,4 @@
+// The shell's context menu, with the menu messages its submenus need.
 #include "ui/win/ShellMenu.h"
 
 namespace purga::win {

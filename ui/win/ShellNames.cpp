@@ -1,5 +1,8 @@
+// Item ID lists, the shell's names and icons, and the step from UTF-16 names
+// to the program's ANSI paths.
 #include "ui/win/ShellNames.h"
 
+#include <commoncontrols.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "platform/win32/CodePage.h"
+#include "ui/model/DisplayScale.h"
 
 namespace purga::win {
 
@@ -88,10 +92,38 @@ int CompareItems(IShellFolder* folder, LPCITEMIDLIST a, LPCITEMIDLIST b) {
   return static_cast<short>(HRESULT_CODE(result));
 }
 
-HIMAGELIST SmallSystemImageList() {
-  SHFILEINFOW info{};
-  return reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+HIMAGELIST SystemImageList(int iconSize) {
+  struct List {
+    HIMAGELIST handle;
+    int size;
+  };
+  // The small, large and extra-large lists, as the system's DPI sizes them;
+  // their references are kept while the program runs.
+  static const std::vector<List> lists = [] {
+    std::vector<List> found;
+    for (const int which : {SHIL_SMALL, SHIL_LARGE, SHIL_EXTRALARGE}) {
+      IImageList* list = nullptr;
+      int width = 0, height = 0;
+      if (SUCCEEDED(SHGetImageList(which, __uuidof(IImageList), reinterpret_cast<void**>(&list))) &&
+          list != nullptr &&
+          ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(list), &width, &height))
+        found.push_back({reinterpret_cast<HIMAGELIST>(list), height});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const List& a, const List& b) { return a.size < b.size; });
+    return found;
+  }();
+  if (lists.empty()) {
+    SHFILEINFOW info{};
+    return reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  }
+  std::vector<int> sizes;
+  for (const List& list : lists) sizes.push_back(list.size);
+  const int nearest = NearestSize(iconSize, sizes);
+  for (const List& list : lists)
+    if (list.size == nearest) return list.handle;
+  return lists.front().handle;
 }
 
 int SmallIconIndex(LPCITEMIDLIST absolute, bool open) {

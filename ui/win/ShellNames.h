@@ -140,9 +140,10 @@ SFGAOF ItemAttributes(IShellFolder* folder, LPCITEMIDLIST child, SFGAOF mask);
 // Orders two items of `folder` by name as the shell does (<0, 0, >0).
 int CompareItems(IShellFolder* folder, LPCITEMIDLIST a, LPCITEMIDLIST b);
 
-// The system's small-icon image list (shared: never destroy it) and an
-// item's index in it.
-HIMAGELIST SmallSystemImageList();
+// Of the system's image lists, the one whose icons are nearest to
+// `iconSize` pixels (shared: never destroy it); and an item's index, which
+// is the same in every one of them.
+HIMAGELIST SystemImageList(int iconSize);
 int SmallIconIndex(LPCITEMIDLIST absolute, bool open);
 
 // The text of a label-editing edit control, in UTF-16.

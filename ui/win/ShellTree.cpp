@@ -1,3 +1,5 @@
+// The shell folder tree: reading, merging on refresh, renaming in place, and
+// the shell's context menu.
 #include "ui/win/ShellTree.h"
 
 #include <commctrl.h>
@@ -13,6 +15,7 @@ namespace purga::win {
 namespace {
 
 constexpr int kIndent = 19;
+constexpr int kIconSize = 16;
 
 HTREEITEM NextItem(HWND tree, HTREEITEM item, UINT relation) {
   return reinterpret_cast<HTREEITEM>(
@@ -37,12 +40,21 @@ ShellTree::ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick r
                      Expanding expanding)
     : Control(form), rightClick_(rightClick), expanding_(expanding), desktop_(DesktopFolder()) {
   // Lines and buttons, but none at the root: the desktop stands alone.
-  HWND tree = CreateChild(parent, WC_TREEVIEWA, "",
-                          TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_CLIPSIBLINGS,
-                          WS_EX_CLIENTEDGE, bounds, {});
-  SendMessageW(tree, TVM_SETINDENT, kIndent, 0);
-  SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL,
-               reinterpret_cast<LPARAM>(SmallSystemImageList()));
+  CreateChild(parent, WC_TREEVIEWA, "",
+              TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE,
+              bounds, {});
+  ShowAtDpi();
+}
+
+void ShellTree::ShowAtDpi() {
+  SendMessageW(Handle(), TVM_SETINDENT, OwnerForm().Scaled(kIndent), 0);
+  SendMessageW(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL,
+               reinterpret_cast<LPARAM>(SystemImageList(OwnerForm().Scaled(kIconSize))));
+}
+
+void ShellTree::DpiChanged() {
+  Control::DpiChanged();
+  ShowAtDpi();
 }
 
 ShellTree::~ShellTree() = default;

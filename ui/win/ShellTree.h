@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/win/Controls.h"
+#include "ui/win/Form.h"
 #include "ui/win/ShellNames.h"
 
 namespace purga::win {
@@ -59,6 +59,7 @@ class ShellTree : public Control {
 
  protected:
   bool OnNotify(NMHDR& header, LRESULT& result) override;
+  void DpiChanged() override;
 
  private:
   struct Node {
@@ -67,6 +68,8 @@ class ShellTree : public Control {
     bool loaded = false;  // children read
   };
 
+  // The indent and the icons at the form's DPI.
+  void ShowAtDpi();
   Node* NodeOf(HTREEITEM item) const;
   HTREEITEM FindChild(HTREEITEM item, LPCITEMIDLIST absolute) const;
   HTREEITEM Insert(HTREEITEM parent, Pidl absolute, const std::wstring& label, bool hasChildren,
