@@ -296,14 +296,19 @@ bool RemoveTree(const std::string& path) {
   return !Exists(path);
 }
 
-std::string SystemFolder() {
+std::string SettingsFolder(const std::string& program) {
   char buffer[MAX_PATH] = "";
+  DWORD type = 0;
+  if (GetBinaryTypeA(program.c_str(), &type) && type == SCS_32BIT_BINARY &&
+      GetSystemWow64DirectoryA(buffer, sizeof buffer) != 0)
+    return buffer;
   GetSystemDirectoryA(buffer, sizeof buffer);
   return buffer;
 }
 
 KeptSettingsFile::KeptSettingsFile()
-    : path_(SystemFolder() + "\\Purga.in"), existed_(ReadFileBytes(path_, saved_)) {}
+    : path_(SettingsFolder(Settings().program) + "\\Purga.in"),
+      existed_(ReadFileBytes(path_, saved_)) {}
 
 KeptSettingsFile::~KeptSettingsFile() {
   if (existed_)
