@@ -77,12 +77,7 @@ class CallWindow {
   static constexpr UINT kCall = WM_APP + 1;
   explicit CallWindow(const char* className) {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam,
-                                 LPARAM lParam) -> LRESULT {
-      if (message != kCall) return ::DefWindowProcA(window, message, wParam, lParam);
-      reinterpret_cast<void (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
-      return 0;
-    };
+    windowClass.lpfnWndProc = Proc;
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
     windowClass.lpszClassName = className;
     ::RegisterClassA(&windowClass);
@@ -91,6 +86,13 @@ class CallWindow {
   }
   ~CallWindow() { ::DestroyWindow(window_); }
   HWND window_;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kCall) return ::DefWindowProcA(window, message, wParam, lParam);
+    reinterpret_cast<void (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
+    return 0;
+  }
 };
 
 // The hand-over as it was before the shared-memory handshake: every call

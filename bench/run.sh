@@ -5,15 +5,25 @@
 # ratios to the bare-call floor, the user-interface thread's CPU time and the
 # memory of each run. The deletion window is shown during its runs: on a
 # virtual display when there is none.
+# PURGA_BUILD names the build measured: build/win64 by default,
+# build/win32-release for the 32-bit release build.
 set -euo pipefail
+PURGA_BUILD=$(realpath -m "${PURGA_BUILD:-$(dirname "$0")/../build/win64}")
+export PURGA_BUILD
 cd "$(dirname "$0")/.."
-export PURGA_BUILD="${PURGA_BUILD:-$PWD/build/win64}"
 scripts/install-deps.sh
-[ -f "$PURGA_BUILD/CMakeCache.txt" ] || cmake --preset win64 -B "$PURGA_BUILD" >/dev/null
+preset=win64
+[ "${PURGA_BUILD##*/}" = win32-release ] && preset=win32-release
+[ -f "$PURGA_BUILD/CMakeCache.txt" ] || cmake --preset "$preset" -B "$PURGA_BUILD" >/dev/null
 cmake --build "$PURGA_BUILD" --target purga_bench -j"$(nproc)"
 source scripts/wine-env.sh
+if grep -q '^CMAKE_TOOLCHAIN_FILE:.*i686' "$PURGA_BUILD/CMakeCache.txt" && ! purga_wine_runs_32bit; then
+  echo "Not measured: this kernel cannot execute 32-bit programs." >&2
+  exit 1
+fi
 purga_ensure_prefix
-wineserver -p 60 &
+# A server that ends a minute after the last program, as the tests' does.
+purga_start_server
 
 root="$WINEPREFIX/drive_c/purga-bench"
 rm -rf "$root"

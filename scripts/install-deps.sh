@@ -24,6 +24,20 @@ if ((${#missing[@]})); then
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# Wine's 32-bit support, for the 32-bit release (i386 multiarch). Only where
+# the kernel runs 32-bit code: elsewhere Debian's "wine" would start every
+# program, 64-bit ones too, through a 32-bit loader that cannot run.
+source "$(dirname "$0")/arch32.sh"
+if ! purga_kernel_runs_32bit; then
+  echo "install-deps: this kernel cannot execute 32-bit programs; Wine's 32-bit support is not installed" >&2
+elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  echo "Installing: wine32:i386"
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+fi
+
 # Wine takes code page 932 from LANG only when the locale exists.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo

@@ -1,29 +1,42 @@
 #!/usr/bin/env bash
 # Builds Purgator and starts it under Wine in the project's trial prefix
 # (Japanese locale, the forms' font mapped; the prefix is made on first use,
-# has only drive C: and is not the one the tests use). The program runs from
-# C:\Purgator with its help file. With no display it runs on a virtual one,
-# saves a screenshot of the launcher, says where, and ends the program again.
+# has only drive C: and is not the one the tests use). It is the 32-bit
+# release, the program users get, where Wine can run 32-bit programs, and the
+# 64-bit build otherwise. The program runs from C:\Purgator with its help
+# file. With no display it runs on a virtual one, saves a screenshot of the
+# launcher, says where, and ends the program again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j"$(nproc)" --target Purgator
+source scripts/arch32.sh
+if purga_wine_runs_32bit; then
+  preset=win32-release
+else
+  preset=win64
+  echo "This kernel cannot execute 32-bit programs: starting the 64-bit build."
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)" --target Purgator
+program="$PWD/build/$preset/app"
+# One trial prefix for both builds, so that its settings stay when the build
+# changes.
 export PURGA_BUILD="$PWD/build/win64"
 export PURGA_WINEPREFIX="$PURGA_BUILD/wineprefix"
 source scripts/wine-env.sh
 echo "Preparing the Wine prefix (the first time takes a while)..."
 purga_ensure_prefix
-exe=$(purga_install "$PURGA_BUILD/app/Purgator.exe" "$PURGA_BUILD/app/Purga.chm")
+exe=$(purga_install "$program/Purgator.exe" "$program/Purga.chm")
 cd "$WINEPREFIX/drive_c/Purgator"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "Starting $exe"
+  echo "Starting $exe (from build/$preset)"
   exec wine "$exe"
 fi
 
 # No display: a virtual one, with Wine's own desktop on it so that the
 # screenshot shows the windows as Windows draws them, title bars included.
+echo "Starting $exe (from build/$preset) on a virtual display"
 shot="$PURGA_BUILD/launcher.png"
 rm -f "$shot"
 export PURGA_EXE="$exe" PURGA_SHOT="$shot"

@@ -12,6 +12,8 @@ export WINEDEBUG=-all
 # or file association goes into the Linux user's home (winemenubuilder).
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 
+source "$(dirname "${BASH_SOURCE[0]}")/arch32.sh"
+
 # The shell's "/" folder on the desktop: the Linux files, browsable (and
 # renamable) in the program's folder trees.
 PURGA_UNIX_FOLDER_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\Namespace\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}'
@@ -23,10 +25,12 @@ purga_ensure_prefix() {
   # retried.
   (
     flock 9
+    purga_drop_prefix_without_32bit || exit 1
     if [ ! -f "$WINEPREFIX/.purga-ready" ]; then
       wineboot -i >/dev/null 2>&1
       wineserver -w
       [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-env: wineboot made no prefix in $WINEPREFIX" >&2; exit 1; }
+      purga_restore_settings || exit 1
       # The forms name "ＭＳ Ｐゴシック"; IPA P Gothic has the same metrics.
       wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1 &&
         wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d 'IPAGothic' /f >/dev/null 2>&1 ||
@@ -42,6 +46,40 @@ purga_ensure_prefix() {
       purga_link_wine_fonts
     fi
   ) 9>"$WINEPREFIX.lock"
+}
+
+# A prefix made before Wine's 32-bit support was installed has no 32-bit
+# system in syswow64, and wineboot -u does not add it; once that support is
+# installed, "wine" starts every program through the 32-bit loader, so in
+# such a prefix every program fails, 64-bit ones too. It is made again; the
+# program's settings files (Purga.in in system32, and in syswow64 where a
+# 32-bit program's writes land) wait beside the prefix until the new one is
+# there.
+purga_drop_prefix_without_32bit() {
+  local windows="$WINEPREFIX/drive_c/windows" kept="$WINEPREFIX.kept" folder
+  [ -f "$WINEPREFIX/system.reg" ] && [ ! -f "$windows/syswow64/kernel32.dll" ] || return 0
+  purga_wine_runs_32bit || return 0
+  echo "wine-env: $WINEPREFIX cannot run 32-bit programs; making it again (its Purga.in files are kept)" >&2
+  for folder in system32 syswow64; do
+    if [ -f "$windows/$folder/Purga.in" ]; then
+      mkdir -p "$kept/$folder" && cp -p "$windows/$folder/Purga.in" "$kept/$folder/" || return 1
+    fi
+  done
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX"
+}
+
+# Puts back the settings files kept by purga_drop_prefix_without_32bit.
+purga_restore_settings() {
+  local windows="$WINEPREFIX/drive_c/windows" kept="$WINEPREFIX.kept" folder
+  [ -d "$kept" ] || return 0
+  for folder in system32 syswow64; do
+    if [ -f "$kept/$folder/Purga.in" ]; then
+      cp -p "$kept/$folder/Purga.in" "$windows/$folder/" || return 1
+    fi
+  done
+  rm -rf "$kept"
 }
 
 # Keeps the Linux user's own files out of the program's reach. Wine maps Z:

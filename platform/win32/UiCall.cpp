@@ -21,18 +21,6 @@ constexpr DWORD kBlockMs = 100;
 // listening just before it began to.
 constexpr UINT kLoopWork = QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_TIMER | QS_HOTKEY;
 
-// The auto-reset event on which this thread blocks for its calls.
-HANDLE ThreadEvent() {
-  struct Event {
-    HANDLE handle = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    ~Event() {
-      if (handle != nullptr) ::CloseHandle(handle);
-    }
-  };
-  thread_local Event event;
-  return event.handle;
-}
-
 BOOL CALLBACK PaintIfShown(HWND window, LPARAM) {
   if (::IsWindowVisible(window))
     ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -44,6 +32,13 @@ BOOL CALLBACK PaintIfShown(HWND window, LPARAM) {
 struct UiCall::Shared final : UiHandshake::Host {
   UiHandshake handshake{*this, UiHandshake::kTiming};
   HWND window = nullptr;
+  // The callers' wait object. The callers hold this state until their call
+  // returns, and the serving thread until the UiCall goes: it outlives every
+  // SetEvent.
+  const HANDLE callerEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ~Shared() {
+    if (callerEvent != nullptr) ::CloseHandle(callerEvent);
+  }
   std::function<void()> frameWork;  // user-interface thread only
   const uint64_t ticksPerSecond = [] {
     LARGE_INTEGER frequency;
@@ -63,21 +58,30 @@ struct UiCall::Shared final : UiHandshake::Host {
     // free place in the queue nor a loop (a gone window ends it at once).
     if (!::PostMessageA(window, kWakeMessage, 0, 0)) ::SendMessageA(window, kWakeMessage, 0, 0);
   }
-  void* CallerWaitObject() override { return ThreadEvent(); }
-  void Block(void* event) override { ::WaitForSingleObject(static_cast<HANDLE>(event), kBlockMs); }
-  void WakeCaller(void* event) override { ::SetEvent(static_cast<HANDLE>(event)); }
+  void Block() override {
+    if (callerEvent != nullptr)
+      ::WaitForSingleObject(callerEvent, kBlockMs);
+    else
+      ::Sleep(1);  // no event could be made: the caller polls
+  }
+  void WakeCaller() override {
+    if (callerEvent != nullptr) ::SetEvent(callerEvent);
+  }
 
   bool Frame() noexcept override {
     if (frameWork) frameWork();
-    const DWORD waiting = HIWORD(::GetQueueStatus(QS_ALLINPUT));
-    if (waiting & QS_PAINT) ::EnumThreadWindows(::GetCurrentThreadId(), PaintIfShown, 0);
-    return (waiting & kLoopWork) != 0;
+    // The high word: what is in the queue now, new or not. The low word has
+    // only what came since the last look, and the GetMessage that took the
+    // wake-up cleared that for work that was already waiting.
+    const DWORD queued = HIWORD(::GetQueueStatus(QS_ALLINPUT));
+    if (queued & QS_PAINT) ::EnumThreadWindows(::GetCurrentThreadId(), PaintIfShown, 0);
+    return (queued & kLoopWork) != 0;
   }
-  void Defer() override {
+  bool Defer() override {
     // Timer messages come after every other kind, the quit request
     // included (a posted message would come before that one): the loop sees
     // to its work first.
-    ::SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr);
+    return ::SetTimer(window, kResumeTimer, USER_TIMER_MINIMUM, nullptr) != 0;
   }
   void Paused() noexcept override {
     if (frameWork) frameWork();

@@ -8,7 +8,7 @@
 // thread stays on the slot instead of going back to its message loop, and
 // the caller watches the slot for the result: a hand-over then costs a few
 // cache-line transfers. Both sides watch only for a short window and then
-// block, the caller on a wait object of its own thread, the serving thread
+// block, the caller on the handshake's one wait object, the serving thread
 // in its message loop; a caller that finds the serving thread not listening
 // wakes it with a posted message, which any message loop dispatches (modal
 // ones included). While it serves, the serving thread paints at display
@@ -25,6 +25,7 @@
 #pragma once
 
 #include <atomic>
+#include <cassert>
 #include <cstdint>
 #include <exception>
 #include <mutex>
@@ -41,24 +42,30 @@ class UiHandshake {
     // A steady clock in microseconds, cheap to read; either side.
     virtual uint64_t Now() = 0;
 
+    // Block and WakeCaller act on one wait object, an auto-reset event that
+    // the host keeps for as long as the handshake: the serving thread may
+    // still wake it after the caller it was meant for has gone (its block
+    // timed out as the call completed, and it returned, or its thread
+    // ended). Calls are serialised, so one object serves every caller.
+
     // Caller side, called on the caller's thread.
     // The serving thread is not listening: have its message loop call Serve.
     virtual void WakeServer() = 0;
-    // The calling thread's own wait object, for Block and WakeCaller.
-    virtual void* CallerWaitObject() = 0;
-    // Waits until WakeCaller on `waitObject`, or a short while at most:
-    // the caller then looks at the slot again (also after a stale wake),
-    // which is how it learns that the handshake was closed.
-    virtual void Block(void* waitObject) = 0;
+    // Waits until WakeCaller, or a short while at most: the caller then
+    // looks at the slot again (also after a stale wake), which is how it
+    // learns that the handshake was closed.
+    virtual void Block() = 0;
 
     // Serving side, called on the serving thread.
-    virtual void WakeCaller(void* waitObject) = 0;
+    virtual void WakeCaller() = 0;
     // Once per frame while serving: brings the display up to date. True
-    // when the message loop has work waiting that only it can do.
+    // when the message loop has work waiting that only it can do, new or
+    // queued before serving began.
     virtual bool Frame() noexcept = 0;
-    // Serving has stepped back for the loop's work: have the loop call
-    // Resume once that work is done.
-    virtual void Defer() = 0;
+    // Serving steps back for the loop's work: have the loop call Resume once
+    // that work is done. False when that cannot be arranged; serving then
+    // goes on, and the loop's work waits for the end of the calls.
+    virtual bool Defer() = 0;
     // Serving has paused: show the state that the last call left.
     virtual void Paused() noexcept = 0;
 
@@ -96,7 +103,6 @@ class UiHandshake {
     function_ = function;
     context_ = context;
     failure_ = nullptr;
-    waitObject_ = host_.CallerWaitObject();
     uint32_t seen = word_.fetch_or(kPending, std::memory_order_acq_rel);
     if (seen & kClosed) {
       word_.fetch_and(~kPending, std::memory_order_acq_rel);
@@ -123,7 +129,7 @@ class UiHandshake {
         blocking = true;
       }
       seen = word_.fetch_or(kAsleep, std::memory_order_acq_rel);
-      if (!(seen & (kDone | kClosed))) host_.Block(waitObject_);
+      if (!(seen & (kDone | kClosed))) host_.Block();
       word_.fetch_and(~kAsleep, std::memory_order_acq_rel);
     }
     seen = word_.fetch_and(~(kPending | kDone), std::memory_order_acq_rel);
@@ -168,7 +174,7 @@ class UiHandshake {
         if (ran) lastCall = now;
         if (now >= nextFrame) {
           nextFrame = now + timing_.frame;
-          if (host_.Frame() && mayDefer) {
+          if (host_.Frame() && mayDefer && host_.Defer()) {
             stepBack = true;
             break;
           }
@@ -180,10 +186,7 @@ class UiHandshake {
       // Resume.
     } while ((word_.fetch_and(~kListening, std::memory_order_acq_rel) & kPending) && !stepBack);
     serving_ = false;
-    if (stepBack) {
-      deferred_ = true;
-      host_.Defer();
-    }
+    deferred_ = stepBack;
     host_.Paused();
   }
 
@@ -197,8 +200,13 @@ class UiHandshake {
   bool Serving() const { return serving_; }
 
   // No call runs from now on; a caller waiting for one returns without it
-  // (a blocked one at its next look, after Block's short while).
-  void Close() { word_.fetch_or(kClosed, std::memory_order_acq_rel); }
+  // (a blocked one at its next look, after Block's short while). On the
+  // serving thread, outside Serve: from inside a call, the caller could
+  // return while its call still runs.
+  void Close() {
+    assert(!serving_);
+    word_.fetch_or(kClosed, std::memory_order_acq_rel);
+  }
 
  private:
   static constexpr uint32_t kPending = 1;    // a call is in the slot, not yet taken
@@ -224,7 +232,7 @@ class UiHandshake {
     } catch (...) {
       failure_ = std::current_exception();
     }
-    if (word_.fetch_or(kDone, std::memory_order_acq_rel) & kAsleep) host_.WakeCaller(waitObject_);
+    if (word_.fetch_or(kDone, std::memory_order_acq_rel) & kAsleep) host_.WakeCaller();
     return true;
   }
 
@@ -236,7 +244,6 @@ class UiHandshake {
   std::mutex callers_;
   Function function_ = nullptr;
   void* context_ = nullptr;
-  void* waitObject_ = nullptr;
   std::exception_ptr failure_;
   // The serving thread's own.
   bool serving_ = false;

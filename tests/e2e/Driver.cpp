@@ -87,32 +87,39 @@ std::string ClassOf(HWND hwnd) {
   return buffer;
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+// Window enumeration callbacks are stdcall in 32-bit Windows: named
+// functions, since a lambda converts only to the default convention.
+BOOL CALLBACK AddIfShownByProcess(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == search->pid && IsWindowVisible(hwnd)) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+BOOL CALLBACK AddWindow(HWND hwnd, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopWindows(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    std::vector<HWND> found;
-  } search{pid, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == s->pid && IsWindowVisible(hwnd)) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{pid, {}};
+  EnumWindows(AddIfShownByProcess, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> found;
-  EnumChildWindows(
-      parent,
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(parent, AddWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
@@ -289,14 +296,19 @@ bool RemoveTree(const std::string& path) {
   return !Exists(path);
 }
 
-std::string SystemFolder() {
+std::string SettingsFolder(const std::string& program) {
   char buffer[MAX_PATH] = "";
+  DWORD type = 0;
+  if (GetBinaryTypeA(program.c_str(), &type) && type == SCS_32BIT_BINARY &&
+      GetSystemWow64DirectoryA(buffer, sizeof buffer) != 0)
+    return buffer;
   GetSystemDirectoryA(buffer, sizeof buffer);
   return buffer;
 }
 
 KeptSettingsFile::KeptSettingsFile()
-    : path_(SystemFolder() + "\\Purga.in"), existed_(ReadFileBytes(path_, saved_)) {}
+    : path_(SettingsFolder(Settings().program) + "\\Purga.in"),
+      existed_(ReadFileBytes(path_, saved_)) {}
 
 KeptSettingsFile::~KeptSettingsFile() {
   if (existed_)

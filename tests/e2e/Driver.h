@@ -91,11 +91,15 @@ bool ReadFileBytes(const std::string& path, std::string& bytes);
 bool Exists(const std::string& path);
 // Removes a folder tree (attributes cleared first); true when it is gone.
 bool RemoveTree(const std::string& path);
-std::string SystemFolder();
+// Where Windows puts the program's writes to its system folder: SysWOW64
+// for a 32-bit program on 64-bit Windows, else the system folder. The
+// driver is built for the program's bitness, so that the two agree for it
+// too.
+std::string SettingsFolder(const std::string& program);
 
-// The settings file, Purga.in in the system folder, as it was before a test
-// that may write it: put back (or removed, when there was none) at the end of
-// the scope.
+// The settings file, Purga.in where the program under test writes it, as it
+// was before a test that may write it: put back (or removed, when there was
+// none) at the end of the scope.
 class KeptSettingsFile {
  public:
   KeptSettingsFile();

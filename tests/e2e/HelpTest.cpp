@@ -8,19 +8,21 @@
 namespace e2e {
 namespace {
 
+struct CaptionSearch {
+  const std::string* caption;
+  HWND found;
+};
+
+BOOL CALLBACK FindShownWithCaption(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<CaptionSearch*>(param);
+  if (IsWindowVisible(hwnd) && Text(hwnd) == *search->caption) search->found = hwnd;
+  return search->found == nullptr;
+}
+
 // A visible top-level window of any process with this caption.
 HWND AnyWindow(const std::string& caption) {
-  struct Search {
-    const std::string* caption;
-    HWND found;
-  } search{&caption, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (IsWindowVisible(hwnd) && Text(hwnd) == *s->caption) s->found = hwnd;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  CaptionSearch search{&caption, nullptr};
+  EnumWindows(FindShownWithCaption, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

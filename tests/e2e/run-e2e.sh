@@ -11,7 +11,9 @@ here="$(cd "$(dirname "$0")" && pwd)"
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   exec "$here/../../scripts/with-display.sh" "$0" "$driver" "$program" "$shots" "$@"
 fi
-PURGA_BUILD="$(cd "$(dirname "$program")" && while [ ! -f CMakeCache.txt ] && [ "$PWD" != / ]; do cd ..; done; pwd)"
+# The prefix is the driver's build's: the program may come from another build
+# (the release's).
+PURGA_BUILD="$(cd "$(dirname "$driver")" && while [ ! -f CMakeCache.txt ] && [ "$PWD" != / ]; do cd ..; done; pwd)"
 source "$here/../../scripts/wine-env.sh"
 purga_ensure_prefix || exit 1
 purga_start_server

@@ -30,9 +30,9 @@ class Event {
     set_ = true;
     changed_.notify_one();
   }
-  void WaitBriefly() {
+  void WaitBriefly(std::chrono::microseconds timeout) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(100), [&] { return set_; });
+    changed_.wait_for(lock, timeout, [&] { return set_; });
     set_ = false;
   }
 
@@ -42,13 +42,23 @@ class Event {
   bool set_ = false;
 };
 
+// How a host behaves, beyond the handshake's timing.
+struct HostBehaviour {
+  // Every `stepBackEvery`-th frame reports work waiting in the loop, so that
+  // serving steps back (0: never).
+  int stepBackEvery = 0;
+  // Resuming cannot be arranged (a timer that could not be set).
+  bool deferFails = false;
+  // A blocked caller looks again after this long at most.
+  std::chrono::microseconds block{100000};
+};
+
 // The serving thread and its loop: wake-ups and resume requests queue up as
-// posted messages and timer messages would. Every `stepBackEvery`-th frame
-// reports work waiting in the loop, so that serving steps back and resumes.
+// posted messages and timer messages would.
 class ServingThread : public UiHandshake::Host {
  public:
-  ServingThread(UiHandshake::Timing timing, int stepBackEvery)
-      : handshake(*this, timing), stepBackEvery_(stepBackEvery) {}
+  ServingThread(UiHandshake::Timing timing, HostBehaviour behaviour = {})
+      : handshake(*this, timing), behaviour_(behaviour) {}
   ~ServingThread() { StopLoop(); }
 
   void StartLoop() {
@@ -89,17 +99,17 @@ class ServingThread : public UiHandshake::Host {
     wakes.fetch_add(1);
     Post(false);
   }
-  void* CallerWaitObject() override {
-    thread_local Event event;
-    return &event;
-  }
-  void Block(void* event) override { static_cast<Event*>(event)->WaitBriefly(); }
-  void WakeCaller(void* event) override { static_cast<Event*>(event)->Set(); }
+  void Block() override { callerEvent_.WaitBriefly(behaviour_.block); }
+  void WakeCaller() override { callerEvent_.Set(); }
   bool Frame() noexcept override {
     frameWork();
-    return stepBackEvery_ > 0 && ++frames_ % stepBackEvery_ == 0;
+    return behaviour_.stepBackEvery > 0 && ++frames_ % behaviour_.stepBackEvery == 0;
   }
-  void Defer() override { Post(true); }
+  bool Defer() override {
+    if (behaviour_.deferFails) return false;
+    Post(true);
+    return true;
+  }
   void Paused() noexcept override { frameWork(); }
 
   UiHandshake handshake;
@@ -121,8 +131,9 @@ class ServingThread : public UiHandshake::Host {
     queueChanged_.notify_one();
   }
 
-  int stepBackEvery_;
+  const HostBehaviour behaviour_;
   int frames_ = 0;
+  Event callerEvent_;
   std::atomic<std::thread::id> id_{};
   std::thread thread_;
   std::mutex mutex_;
@@ -134,41 +145,51 @@ class ServingThread : public UiHandshake::Host {
 struct TimingCase {
   const char* name;
   UiHandshake::Timing timing;
-  int stepBackEvery;
+  HostBehaviour host;
 };
 
 // From "always block, a frame at every look" to the program's own windows.
 const TimingCase kTimings[] = {
-    {"NoSpinning", {0, 0, 0}, 0},
-    {"NoSpinningSteppingBack", {0, 0, 0}, 2},
-    {"ShortWindows", {50, 20, 100}, 3},
-    {"ProgramTiming", UiHandshake::kTiming, 0},
-    {"ProgramTimingSteppingBack", {2000, 2000, 200}, 2},
+    {"NoSpinning", {0, 0, 0}, {}},
+    {"NoSpinningSteppingBack", {0, 0, 0}, {2}},
+    {"ShortWindows", {50, 20, 100}, {3}},
+    {"ProgramTiming", UiHandshake::kTiming, {}},
+    {"ProgramTimingSteppingBack", {2000, 2000, 200}, {2}},
+    // The loop has work at every frame, but serving cannot step back for it.
+    {"CannotDefer", {0, 0, 0}, {1, true}},
+    // Blocks time out about as the calls complete.
+    {"BlocksTimingOut", {0, 0, 0}, {0, false, std::chrono::microseconds(1)}},
 };
 
 TEST(UiHandshakeTest, CallsFromSeveralThreadsRunOnTheServingThreadInOrderBeforeTheirCallersGoOn) {
   for (const TimingCase& c : kTimings) {
     SCOPED_TRACE(c.name);
-    ServingThread server(c.timing, c.stepBackEvery);
+    ServingThread server(c.timing, c.host);
     server.StartLoop();
     constexpr int kThreads = 3;
     constexpr int kCalls = 1500;
-    std::vector<std::pair<int, int>> ran;  // serving thread only: (thread, call)
+    // Each caller's calls come from a chain of threads, each ending right
+    // after its last call: the serving thread may still be waking it.
+    constexpr int kCallsPerThread = 50;
+    std::vector<std::pair<int, int>> ran;  // serving thread only: (caller, call)
     std::atomic<int> wrongThread{0}, notYetRun{0};
     std::vector<std::thread> callers;
     for (int t = 0; t < kThreads; ++t)
       callers.emplace_back([&, t] {
-        for (int i = 0; i < kCalls; ++i) {
-          size_t position = 0;
-          auto work = [&] {
-            if (!server.OnServingThread()) wrongThread.fetch_add(1);
-            ran.emplace_back(t, i);
-            position = ran.size();
-          };
-          const bool done =
-              server.handshake.Call([](void* w) { (*static_cast<decltype(work)*>(w))(); }, &work);
-          if (!done || position == 0) notYetRun.fetch_add(1);
-        }
+        for (int first = 0; first < kCalls; first += kCallsPerThread)
+          std::thread([&, t, first] {
+            for (int i = first; i < first + kCallsPerThread; ++i) {
+              size_t position = 0;
+              auto work = [&] {
+                if (!server.OnServingThread()) wrongThread.fetch_add(1);
+                ran.emplace_back(t, i);
+                position = ran.size();
+              };
+              const bool done = server.handshake.Call(
+                  [](void* w) { (*static_cast<decltype(work)*>(w))(); }, &work);
+              if (!done || position == 0) notYetRun.fetch_add(1);
+            }
+          }).join();
       });
     for (std::thread& caller : callers) caller.join();
     server.StopLoop();
@@ -176,14 +197,14 @@ TEST(UiHandshakeTest, CallsFromSeveralThreadsRunOnTheServingThreadInOrderBeforeT
     EXPECT_EQ(notYetRun.load(), 0);
     ASSERT_EQ(ran.size(), static_cast<size_t>(kThreads * kCalls));
     std::vector<int> next(kThreads, 0);
-    for (const auto& [thread, call] : ran) EXPECT_EQ(call, next[thread]++) << "thread " << thread;
+    for (const auto& [caller, call] : ran) EXPECT_EQ(call, next[caller]++) << "caller " << caller;
   }
 }
 
 TEST(UiHandshakeTest, TheLastCallsStateIsShownOnceServingPauses) {
   for (const TimingCase& c : kTimings) {
     SCOPED_TRACE(c.name);
-    ServingThread server(c.timing, c.stepBackEvery);
+    ServingThread server(c.timing, c.host);
     int latest = 0, shown = 0;  // written on the serving thread
     server.frameWork = [&] { shown = latest; };
     server.StartLoop();
@@ -201,7 +222,7 @@ TEST(UiHandshakeTest, TheLastCallsStateIsShownOnceServingPauses) {
 }
 
 TEST(UiHandshakeTest, AfterTheCallsStopTheServingThreadGoesBackToItsLoop) {
-  ServingThread server(UiHandshake::kTiming, 0);
+  ServingThread server(UiHandshake::kTiming);
   server.StartLoop();
   std::thread caller([&] {
     for (int i = 0; i < 200; ++i) {
@@ -217,7 +238,7 @@ TEST(UiHandshakeTest, AfterTheCallsStopTheServingThreadGoesBackToItsLoop) {
 }
 
 TEST(UiHandshakeTest, WhatACallThrowsReachesItsCaller) {
-  ServingThread server(UiHandshake::kTiming, 0);
+  ServingThread server(UiHandshake::kTiming);
   server.StartLoop();
   std::string caught;
   std::thread caller([&] {
@@ -236,7 +257,7 @@ TEST(UiHandshakeTest, ClosingReleasesAWaitingCallerWithoutRunningItsCall) {
   for (const TimingCase& c : kTimings) {
     SCOPED_TRACE(c.name);
     // No loop: nobody serves the wake-up.
-    auto server = std::make_unique<ServingThread>(c.timing, 0);
+    auto server = std::make_unique<ServingThread>(c.timing);
     std::atomic<bool> ran{false}, returned{false}, result{true};
     std::thread caller([&] {
       auto work = [&] { ran.store(true); };

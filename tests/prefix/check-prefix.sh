@@ -9,6 +9,8 @@
 #     the root, the profile's folders linked to the home folder) is mended on
 #     its next use; nothing in the home folder is lost, and a drive mapped on
 #     purpose onto another folder stays.
+#  3. A prefix that cannot run 32-bit programs is made again, its settings
+#     files kept.
 #   check-prefix.sh BUILD_DIR
 set -u
 export PURGA_BUILD=$1
@@ -96,6 +98,28 @@ if (HOME=$fake_home WINEPREFIX=$old purga_ensure_prefix) 2>"$scratch/log"; then
   grep -q 'drive z: (onto /) removed' "$scratch/log" || fail "the mending was not reported"
 else
   fail "the old prefix could not be mended: $(cat "$scratch/log")"
+fi
+
+# 3. Where Wine runs 32-bit programs, a prefix made without its 32-bit
+#    support (an empty syswow64) is dropped to be made again, and its
+#    settings files come back into the new one.
+if purga_wine_runs_32bit; then
+  no32="$scratch/prefix-without-32bit"
+  mkdir -p "$no32/drive_c/windows/system32" "$no32/drive_c/windows/syswow64"
+  touch "$no32/system.reg" "$no32/.purga-ready"
+  printf 'of the 64-bit build' >"$no32/drive_c/windows/system32/Purga.in"
+  printf 'of the 32-bit build' >"$no32/drive_c/windows/syswow64/Purga.in"
+  (
+    export WINEPREFIX=$no32
+    purga_drop_prefix_without_32bit 2>/dev/null || fail "the prefix could not be dropped"
+    [ ! -e "$no32/.purga-ready" ] || fail "a prefix without the 32-bit system is kept"
+    mkdir -p "$no32/drive_c/windows/system32" "$no32/drive_c/windows/syswow64"
+    purga_restore_settings || fail "the settings could not be put back"
+    [ "$(cat "$no32/drive_c/windows/system32/Purga.in")" = 'of the 64-bit build' ] &&
+      [ "$(cat "$no32/drive_c/windows/syswow64/Purga.in")" = 'of the 32-bit build' ] ||
+      fail "the settings files were not kept"
+    exit "$failures"
+  ) || failures=$((failures + $?))
 fi
 
 if ((failures)); then

@@ -60,6 +60,14 @@ TEST_F(SettingsFileWinTest, LivesInTheSystemFolder) {
   Start();
   SaveSettings(controls_);
   EXPECT_EQ(ReadWholeFile(path_), ExpectedDefaultRecord());
+  // Windows redirects a 32-bit program's writes to the system folder into
+  // SysWOW64, where the README sends its users.
+  BOOL wow64 = FALSE;
+  char redirected[MAX_PATH] = {};
+  if (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
+    ASSERT_NE(::GetSystemWow64DirectoryA(redirected, MAX_PATH), 0u);
+    EXPECT_EQ(ReadWholeFile(std::string(redirected) + "\\Purga.in"), ExpectedDefaultRecord());
+  }
 }
 
 TEST_F(SettingsFileWinTest, MissingFileGivesTheDefaults) {

@@ -77,8 +77,10 @@ class CountingWindow {
   std::atomic<int> paints{0};
   std::atomic<int> paintsWhileServing{0};
   std::atomic<int> userMessages{0};
+  std::atomic<int> keyPresses{0};
   std::atomic<bool> inMoveLoop{false};
   UiCall* ui = nullptr;
+  std::function<void()> onUserOrKey = [] {};
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -94,6 +96,11 @@ class CountingWindow {
         }
         case WM_USER:
           self->userMessages.fetch_add(1);
+          self->onUserOrKey();
+          return 0;
+        case WM_KEYDOWN:
+          self->keyPresses.fetch_add(1);
+          self->onUserOrKey();
           return 0;
         case WM_ENTERSIZEMOVE:
           self->inMoveLoop.store(true);
@@ -117,13 +124,18 @@ struct EndlessCalls {
             ui.Run(each);
             calls.fetch_add(1);
           }
+          ended.store(true);
         }) {}
+  // On the user-interface thread: the last call may still wait for it (for
+  // the resumption after a step back), so it serves until the worker ends.
   ~EndlessCalls() {
     stop.store(true);
+    PumpUntil([&] { return ended.load(); }, 60000);
     if (thread.joinable()) thread.join();
   }
   std::atomic<bool> stop{false};
   std::atomic<long> calls{0};
+  std::atomic<bool> ended{false};
   std::thread thread;
 };
 
@@ -131,7 +143,6 @@ TEST(UiCallWinTest, WhileCallsKeepComingTheWindowsArePaintedAndTheirMessagesHand
   UiCall ui;
   CountingWindow window;
   window.ui = &ui;
-  const int paintsBefore = window.paints.load();
   std::atomic<long> atPaint{-1}, atSent{-1}, atPosted{-1}, atEnd{-1};
   {
     EndlessCalls calls(ui);
@@ -139,8 +150,12 @@ TEST(UiCallWinTest, WhileCallsKeepComingTheWindowsArePaintedAndTheirMessagesHand
     // with the stream still flowing, what the windows got meanwhile.
     std::thread helper([&] {
       if (WaitFor([&] { return calls.calls.load() > 1000; })) {
-        ::InvalidateRect(window.handle, nullptr, TRUE);
-        if (WaitFor([&] { return window.paints.load() > paintsBefore; }))
+        // Painted by serving, not by the loop in a pause of the calls (a
+        // worker kept off its core for a millisecond).
+        if (WaitFor([&] {
+              ::InvalidateRect(window.handle, nullptr, TRUE);
+              return window.paintsWhileServing.load() > 0;
+            }))
           atPaint.store(calls.calls.load());
         // A sent message (how another thread clicks Stop) and a posted one.
         ::SendMessageA(window.handle, WM_USER, 0, 0);
@@ -163,7 +178,60 @@ TEST(UiCallWinTest, WhileCallsKeepComingTheWindowsArePaintedAndTheirMessagesHand
   EXPECT_GT(atSent.load(), 1000);
   EXPECT_GT(atPosted.load(), 1000);
   EXPECT_GT(atEnd.load(), atPosted.load());
-  EXPECT_GT(window.paintsWhileServing.load(), 0);
+}
+
+// A click on Stop may already wait in the queue when a run's burst of calls
+// begins (the GetMessage that took the wake-up has cleared the news of it):
+// serving steps back for it at its first frame, not once the calls pause.
+TEST(UiCallWinTest, WorkQueuedBeforeABurstIsSeenToAtTheFirstFrame) {
+  UiCall ui;
+  CountingWindow window;
+  ::SetForegroundWindow(window.handle);
+  ::SetFocus(window.handle);
+  int frames = 0;  // user-interface thread only
+  std::atomic<int> framesBeforeIt{-1};
+  ui.SetFrameWork([&] { ++frames; });
+  window.onUserOrKey = [&] { framesBeforeIt.store(frames); };
+  const struct {
+    const char* name;
+    std::function<void()> queue;
+    UINT kind;
+  } cases[] = {
+      {"posted message", [&] { ::PostMessageA(window.handle, WM_USER, 0, 0); }, QS_POSTMESSAGE},
+      {"key press",
+       [] {
+         INPUT keys[2] = {};
+         keys[0].type = keys[1].type = INPUT_KEYBOARD;
+         keys[0].ki.wVk = keys[1].ki.wVk = VK_F9;
+         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+         ::SendInput(2, keys, sizeof(INPUT));
+       },
+       QS_KEY},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto queued = [](UINT kind) { return (HIWORD(::GetQueueStatus(kind)) & kind) != 0; };
+    framesBeforeIt.store(-1);
+    {
+      EndlessCalls calls(ui);
+      // The first call's wake-up waits in the queue, then the work behind it.
+      EXPECT_TRUE(WaitFor([&] { return queued(QS_POSTMESSAGE); }));
+      c.queue();
+      EXPECT_TRUE(WaitFor([&] { return queued(c.kind); }));
+      frames = 0;
+      // Stopping the calls makes serving pause, when the work is seen to
+      // at last if it was not before.
+      std::thread helper([&] {
+        WaitFor([&] { return framesBeforeIt.load() >= 0 || calls.calls.load() > 200000; }, 30000);
+        calls.stop.store(true);
+      });
+      EXPECT_TRUE(PumpUntil([&] { return calls.stop.load(); }, 60000));
+      helper.join();
+    }
+    EXPECT_GE(framesBeforeIt.load(), 0) << "not seen to";
+    // The first frame, and the pause that steps back.
+    EXPECT_LE(framesBeforeIt.load(), 2);
+  }
 }
 
 TEST(UiCallWinTest, CallsAreServedInsideModalLoops) {
