@@ -89,10 +89,9 @@ void TreeWalk::Run(Visitor& visitor) {
     if (NextFolder(visitor, entry)) {
       CheckedEntry folder = OpenChecked(entry, EntryKind::Folder);
       if (!folder || !InPlace(folder, entry.name)) continue;
-      const std::u16string path = Joined(entry.name);
       levels_.emplace_back();
       levels_.back().folder = std::move(folder);
-      path_ = path;
+      path_ = Joined(entry.name);
       levels_.back().pathLength = path_.size();
       if (!FilePass(visitor)) {
         levels_.pop_back();

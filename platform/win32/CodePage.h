@@ -17,4 +17,14 @@ std::string ToAnsi(std::wstring_view wide);
 // conversion fails.
 std::optional<std::string> ToAnsiNoBestFit(std::wstring_view wide, bool& usedDefault);
 
+// The program's UTF-16 strings are Windows' own wide text, seen as the other
+// type.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+inline std::u16string FromWide(std::wstring_view text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
 }  // namespace purga

@@ -15,17 +15,7 @@
 
 namespace purga {
 
-// The seam's UTF-16 is Windows' own.
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-
 namespace {
-
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-std::u16string FromWide(std::wstring_view text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
-}
 
 uint64_t FromLarge(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }
 
@@ -196,7 +186,7 @@ bool Win32Platform::GetEntryName(EntryHandle entry, std::u16string& name) {
     bytes = needed;
   }
   const auto* text = reinterpret_cast<const UNICODE_STRING*>(record);
-  name.assign(reinterpret_cast<const char16_t*>(text->Buffer), text->Length / sizeof(WCHAR));
+  name = FromWide({text->Buffer, text->Length / sizeof(WCHAR)});
   return true;
 }
 
@@ -217,7 +207,7 @@ bool Win32Platform::GetEntryPath(EntryHandle entry, std::u16string& path) {
     large = std::make_unique<ULONG[]>(bytes / sizeof(ULONG) + 1);
     record = large.get();
   }
-  path.assign(reinterpret_cast<const char16_t*>(record + 1), record[0] / sizeof(WCHAR));
+  path = FromWide({reinterpret_cast<const wchar_t*>(record + 1), record[0] / sizeof(WCHAR)});
   return true;
 }
 
@@ -234,8 +224,7 @@ bool Win32Platform::ReadEntries(EntryHandle folder, bool restart, std::vector<Fi
   for (DWORD next = 0;;) {
     const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + next);
     FindEntry& entry = batch.emplace_back();
-    entry.name.assign(reinterpret_cast<const char16_t*>(record->FileName),
-                      record->FileNameLength / sizeof(WCHAR));
+    entry.name = FromWide({record->FileName, record->FileNameLength / sizeof(WCHAR)});
     entry.attributes = record->FileAttributes;
     entry.size = FromLarge(record->EndOfFile);
     entry.lastWriteTime = FromLarge(record->LastWriteTime);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/win32/CodePage.h"
 #include "platform/win32/FileTimes.h"
 #include "platform/win32/Win32Api.h"
 
@@ -29,7 +30,7 @@ auto* AsCacheEntry(CacheEntryHead* entry) {
 }  // namespace
 
 bool Win32Platform::SetFileAttributes(const std::u16string& path, uint32_t attributes) {
-  return ::SetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()), attributes) != FALSE;
+  return ::SetFileAttributesW(Wide(path), attributes) != FALSE;
 }
 
 void Win32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
@@ -50,8 +51,8 @@ FileHandle Win32Platform::OpenFile(const std::u16string& path, OpenMode mode) {
       share = FILE_SHARE_READ | FILE_SHARE_WRITE;
       break;
   }
-  return FromHandle(::CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), access, share,
-                                  nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FromHandle(::CreateFileW(Wide(path), access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int64_t Win32Platform::ReadFile(FileHandle file, void* buffer, uint32_t count) {
@@ -101,7 +102,7 @@ uint32_t Win32Platform::GetModuleFileName(char* buffer, uint32_t size) {
 }
 
 bool Win32Platform::GetEnvironmentVariable(const std::u16string& name, std::u16string& value) {
-  const auto* wideName = reinterpret_cast<const wchar_t*>(name.c_str());
+  const wchar_t* wideName = Wide(name);
   // The value may change between the size probe and the call: try again.
   for (int attempt = 0; attempt < 4; ++attempt) {
     const DWORD needed = ::GetEnvironmentVariableW(wideName, nullptr, 0);
@@ -109,7 +110,7 @@ bool Win32Platform::GetEnvironmentVariable(const std::u16string& name, std::u16s
     std::wstring buffer(needed, L'\0');
     const DWORD length = ::GetEnvironmentVariableW(wideName, buffer.data(), needed);
     if (length < needed) {
-      value.assign(reinterpret_cast<const char16_t*>(buffer.data()), length);
+      value = FromWide({buffer.data(), length});
       return length != 0;
     }
   }
@@ -120,7 +121,7 @@ bool Win32Platform::GetProfileFolder(std::u16string& path) {
   wchar_t buffer[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
     return false;
-  path = reinterpret_cast<const char16_t*>(buffer);
+  path = FromWide(buffer);
   return !path.empty();
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/CodePage.h"
 #include "ui/model/FileUpdateDateTime.h"
 
 namespace purga::win {
@@ -146,8 +147,7 @@ bool TFileUp::SelectedItem(std::u16string& path, bool& isFolder) {
   const int index = ShellListView1.SelectedIndex();
   if (index < 0) return false;
   isFolder = ShellListView1.IsFolder(index);
-  const std::wstring full = ShellListView1.FullPathOf(index);
-  path.assign(full.begin(), full.end());
+  path = FromWide(ShellListView1.FullPathOf(index));
   return true;
 }
 
