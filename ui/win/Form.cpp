@@ -193,6 +193,14 @@ void Form::DestroyControls() {
 }
 
 LRESULT CALLBACK Form::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A form of fixed size keeps the size it was drawn at, also where the
+  // system's caption font makes the least width of a title bar larger (the
+  // launcher, on Windows 10 frames outside Japanese). Asked before
+  // WM_NCCREATE, when the window is made.
+  if (msg == WM_GETMINMAXINFO && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) == 0) {
+    reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {0, 0};
+    return 0;
+  }
   Form* form;
   if (msg == WM_NCCREATE) {
     form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
