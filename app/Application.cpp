@@ -4,10 +4,12 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "platform/win32/CodePage.h"
+
 namespace purga::win {
 
 namespace {
-constexpr const char* kApplicationClass = "PurgaApplication";
+constexpr const wchar_t* kApplicationClass = L"PurgaApplication";
 }
 
 Application::Application(const std::string& title, HICON icon) {
@@ -17,46 +19,46 @@ Application::Application(const std::string& title, HICON icon) {
   INITCOMMONCONTROLSEX icc{
       sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA wc{};
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = &Application::WindowProc;
   wc.hInstance = instance;
   wc.hIcon = icon;
   wc.hIconSm = icon;
   wc.lpszClassName = kApplicationClass;
-  RegisterClassExA(&wc);
+  RegisterClassExW(&wc);
   // Visible, so that the task bar shows it, but of no size and off the
   // screen: nothing to look at (Wine does not even map it to an X window).
-  hwnd_ = CreateWindowExA(0, kApplicationClass, title.c_str(),
+  hwnd_ = CreateWindowExW(0, kApplicationClass, ToWide(title).c_str(),
                           WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS, -10000, -10000, 0,
                           0, nullptr, nullptr, instance, this);
-  SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
 }
 
 Application::~Application() {
   if (hwnd_ != nullptr) {
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
   OleUninitialize();
 }
 
 void Application::Own(HWND form) const {
-  SetWindowLongPtrA(form, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hwnd_));
+  SetWindowLongPtrW(form, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(hwnd_));
 }
 
 int Application::Run() {
   MSG msg;
   BOOL got;
-  while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
     if (got == -1) return 1;
     HWND active = GetActiveWindow();
-    if (active == nullptr || !IsDialogMessageA(active, &msg)) {
+    if (active == nullptr || !IsDialogMessageW(active, &msg)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   return static_cast<int>(msg.wParam);
@@ -65,11 +67,11 @@ int Application::Run() {
 LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
     auto* self =
-        static_cast<Application*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        static_cast<Application*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<Application*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (self == nullptr || self->main_ == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  auto* self = reinterpret_cast<Application*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr || self->main_ == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_ACTIVATE:
       // Pressing the task-bar button activates this window of no size: hand
@@ -84,12 +86,12 @@ LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     case WM_CLOSE:
       // "Close window" on the task-bar button: the launcher decides, and only
       // while no other window is shown modally over it.
-      if (IsWindowEnabled(self->main_)) PostMessageA(self->main_, WM_CLOSE, 0, 0);
+      if (IsWindowEnabled(self->main_)) PostMessageW(self->main_, WM_CLOSE, 0, 0);
       return 0;
     default:
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace purga::win

@@ -14,18 +14,18 @@ using namespace purga::win;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Another copy holds the name: end at once, without a word.
-  if (HANDLE running = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "EX_Mutex")) {
+  if (HANDLE running = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, L"EX_Mutex")) {
     CloseHandle(running);
     return 0;
   }
   // Held until the process ends, which releases the name. A failure leaves
   // the program without the guard.
-  CreateMutexA(nullptr, FALSE, "EX_Mutex");
+  CreateMutexW(nullptr, FALSE, L"EX_Mutex");
 
   InstallWin32Platform();
 
   HICON icon = static_cast<HICON>(
-      LoadImageA(instance, MAKEINTRESOURCEA(IDI_PURGATOR), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_PURGATOR), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
   Application application("Purgator", icon);
 
   // Created hidden, in this order; the deletion window's creation loads the

@@ -22,7 +22,7 @@ const std::vector<int> kIconSizes{16, 20, 24, 32, 40, 48, 64};
 // not stretched from another.
 HICON LoadPicture(int id, int size, const std::vector<int>& made) {
   const int nearest = NearestSize(size, made);
-  return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON,
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
                                        nearest, nearest, LR_DEFAULTCOLOR));
 }
 
@@ -30,7 +30,7 @@ HICON LoadPicture(int id, int size, const std::vector<int>& made) {
 
 PictureButton::PictureButton(Form& form, const Bounds& bounds, int iconId, const std::string& hint)
     : Control(form), iconId_(iconId) {
-  CreateChild(nullptr, "BUTTON", "", BS_PUSHBUTTON | BS_ICON | WS_TABSTOP, 0, bounds, hint);
+  CreateChild(nullptr, L"BUTTON", "", BS_PUSHBUTTON | BS_ICON | WS_TABSTOP, 0, bounds, hint);
   ShowPicture();
 }
 
@@ -41,7 +41,7 @@ PictureButton::~PictureButton() {
 void PictureButton::ShowPicture() {
   HICON old = picture_;
   picture_ = LoadPicture(iconId_, OwnerForm().Scaled(kPictureSize), kPictureSizes);
-  SendMessageA(Handle(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture_));
+  SendMessageW(Handle(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(picture_));
   if (old != nullptr) DestroyIcon(old);
 }
 
@@ -91,7 +91,7 @@ void TStartForm::ShowIcons() {
   const WPARAM kinds[2] = {ICON_BIG, ICON_SMALL};
   for (int i = 0; i < 2; ++i) {
     HICON icon = LoadPicture(IDI_PURGATOR, sizes[i], kIconSizes);
-    SendMessageA(Handle(), WM_SETICON, kinds[i], reinterpret_cast<LPARAM>(icon));
+    SendMessageW(Handle(), WM_SETICON, kinds[i], reinterpret_cast<LPARAM>(icon));
     if (icons_[i] != nullptr) DestroyIcon(icons_[i]);
     icons_[i] = icon;
   }

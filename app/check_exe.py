@@ -7,7 +7,8 @@
 - exactly one manifest, selecting the version 6 common controls, declaring
   per-monitor DPI awareness (v2, then per-monitor, then the system's DPI)
   and asking for no execution level (so that Windows virtualises the 32-bit
-  program's writes to the system folder);
+  program's writes to the system folder) and no code page (the program
+  converts with code page 932 itself);
 - the program icon and the three button pictures, each in the sizes the
   program picks from at the display scales it is drawn for;
 - the version information.
@@ -113,7 +114,8 @@ def main(path, machine, version):
             if settings.get(tag) != want:
                 failures.append(f"the manifest's {tag.split('}')[-1]} is "
                                 f"{settings.get(tag)!r}, not {want!r}")
-        for tag in ("trustInfo", "requestedPrivileges", "requestedExecutionLevel"):
+        for tag in ("trustInfo", "requestedPrivileges", "requestedExecutionLevel",
+                    "activeCodePage"):
             if tag in tags:
                 failures.append(f"the manifest has a {tag} element")
 

@@ -32,7 +32,7 @@ std::atomic<int32_t> StopRequested{0};
 std::atomic<int32_t> RunGuard{0};
 std::atomic<int64_t> FreeSpaceBefore{0};
 std::atomic<int64_t> FreeSpaceAfter{0};
-std::string ExeFolder;
+std::u16string ExeFolder;
 
 void InitSettings() {
   ExtensionLists = {"HTML,HTM", "JPG, JPEG",

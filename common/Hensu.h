@@ -104,8 +104,9 @@ extern std::atomic<int32_t> RunGuard;
 extern std::atomic<int64_t> FreeSpaceBefore;
 extern std::atomic<int64_t> FreeSpaceAfter;
 
-// The executable's folder with a trailing backslash.
-extern std::string ExeFolder;
+// The executable's folder with a trailing backslash (UTF-16: the folder's
+// name may hold characters that code page 932 lacks).
+extern std::u16string ExeFolder;
 
 // --- implementation of the text templates ---
 std::string LoadTextBytes(const char* field, size_t size);

@@ -66,28 +66,30 @@ std::string_view WithoutTrailingBackslashes(std::string_view path) {
 void SetPathAttributes(const std::string& path, int32_t attributes) {
   // A failed attribute change is ignored: the following deletion or removal
   // simply fails in its turn.
-  Os().SetFileAttributes(Os().ToWide(path), static_cast<uint32_t>(attributes));
+  bool exact = false;
+  const std::u16string wide = Os().ToWide(path, exact);
+  if (exact) Os().SetFileAttributes(wide, static_cast<uint32_t>(attributes));
 }
 
-std::string GetExeFolder() {
+std::u16string GetExeFolder() {
   // Long enough for any module path the platform can report.
-  std::vector<char> buffer(32768, '\0');
+  std::vector<char16_t> buffer(32768, u'\0');
   const uint32_t length =
       Os().GetModuleFileName(buffer.data(), static_cast<uint32_t>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return {};
-  const std::string path(buffer.data(), length);
-  const size_t cut = FindLastSeparator(path, "\\:");
-  if (cut == std::string::npos) return {};
+  const std::u16string path(buffer.data(), length);
+  const size_t cut = path.find_last_of(u"\\:");
+  if (cut == std::u16string::npos) return {};
   return path.substr(0, cut + 1);
 }
 
-std::optional<std::string> GetSystemFolder() {
-  char buffer[kFolderBufferSize + 1] = {};
+std::optional<std::u16string> GetSystemFolder() {
+  char16_t buffer[kFolderBufferSize + 1] = {};
   const uint32_t length = Os().GetSystemDirectory(buffer, kFolderBufferSize);
   // 0 is a failure; a length of the buffer size or more is the size needed,
   // and the buffer then holds nothing usable.
   if (length == 0 || length >= kFolderBufferSize) return std::nullopt;
-  std::string folder(buffer);
+  std::u16string folder(buffer);
   if (folder.empty()) return std::nullopt;
   return folder;
 }

@@ -13,7 +13,7 @@ namespace purga {
 // The drive letters that GetDriveFreeKB knows: A is drive 1, U is drive 21.
 inline constexpr std::string_view DriveLetters = "ABCDEFGHIJKLMNOPQRSTU";
 
-// Size of the buffers handed to GetSystemDirectoryA and GetTempPathA.
+// Size of the buffers handed to GetSystemDirectoryW and GetTempPathW.
 inline constexpr uint32_t kFolderBufferSize = 514;
 
 // --- Shift-JIS byte walks ---
@@ -32,12 +32,14 @@ std::string_view WithoutTrailingBackslashes(std::string_view path);
 std::string AsciiUpperCase(std::string_view text);
 
 // --- routines ---
+// Nothing happens to a path that is no code page 932 text: it names nothing.
 void SetPathAttributes(const std::string& path, int32_t attributes);
-// The executable's folder with its trailing backslash.
-std::string GetExeFolder();
+// The executable's folder with its trailing backslash, in UTF-16: it may
+// hold characters that code page 932 lacks.
+std::u16string GetExeFolder();
 // The system folder without a trailing backslash; nothing when the platform
 // call fails or the folder does not fit the 514-character buffer.
-std::optional<std::string> GetSystemFolder();
+std::optional<std::u16string> GetSystemFolder();
 // Free space of a drive, in units of 1024 bytes; 0 when the query fails. The
 // letter is matched against DriveLetters after upper-casing; anything else
 // means the current drive.

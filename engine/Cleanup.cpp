@@ -78,9 +78,8 @@ std::vector<std::u16string> ForbiddenFolders(const std::u16string& written) {
   Platform& os = Os();
   std::vector<std::u16string> folders = {RootOf(written)};
   if (const auto system = GetSystemFolder()) {
-    const std::u16string wide = os.ToWide(*system);
-    folders.push_back(wide);
-    const auto above = WithFoldersAbove(wide);
+    folders.push_back(*system);
+    const auto above = WithFoldersAbove(*system);
     if (above.size() > 1) folders.push_back(above[1]);
   }
   std::u16string profile;

@@ -73,9 +73,14 @@ void TFileDelte::Execute() {
     ProgressText.clear();
     HandOver();
     // The user chose this path: it is opened once, links followed, and
-    // everything below it is reached from that handle.
-    TreeWalk walk(Os().ToWide(root_));
-    WalkFolder(walk);
+    // everything below it is reached from that handle. Bytes that are no
+    // code page 932 text name no folder: nothing is walked.
+    bool exact = false;
+    const std::u16string top = Os().ToWide(root_, exact);
+    if (exact) {
+      TreeWalk walk(top);
+      WalkFolder(walk);
+    }
   } catch (...) {
   }
   try {

@@ -2,10 +2,12 @@
 //
 // Every OS call that the settings, the engine and the shared routines make goes
 // through this interface, with the meaning of the Win32 call it stands for:
-// ANSI (code page 932) strings where the windows and the settings file meet
-// it, the file system's own UTF-16 names where the deletion walk and the
-// clean-up do, complete attribute words and the platform's failure values. The Win32 implementation
-// is a thin translation; tests use an in-memory fake with scripted failures and an operation log.
+// the program's code page 932 strings where its own texts meet it (whatever
+// the system's code page is: the implementation converts with 932 and calls
+// the wide functions), UTF-16 for the system's paths and the file system's
+// own names, complete attribute words and the platform's failure values. The
+// Win32 implementation is a thin translation; tests use an in-memory fake
+// with scripted failures and an operation log.
 #pragma once
 
 #include <cstdint>
@@ -82,11 +84,19 @@ class Platform {
 
   virtual bool SetFileAttributes(const std::u16string& path, uint32_t attributes) = 0;
 
-  // Names between the file system's UTF-16 and the code page. ToWide reads
-  // code-page text as the ANSI calls do. ToAnsi writes no look-alike: a
-  // character the code page lacks comes out as "?", and `exact` is true only
-  // when the text reads back as the very same characters.
-  virtual std::u16string ToWide(const std::string& ansi) = 0;
+  // Names between UTF-16 and code page 932. ToWide's `exact` is false when
+  // some byte sequence is no character of the code page: such text names
+  // nothing (the rest comes out as the code page's default character). ToAnsi
+  // writes no look-alike: a character the code page lacks comes out as "?",
+  // and `exact` is true only when the text reads back as the very same
+  // characters.
+  virtual std::u16string ToWide(const std::string& text, bool& exact) = 0;
+  // For text that is whole characters: the program's own, or a name that
+  // ToAnsi gave exactly.
+  std::u16string ToWide(const std::string& text) {
+    bool exact = false;
+    return ToWide(text, exact);
+  }
   virtual std::string ToAnsi(const std::u16string& wide, bool& exact) = 0;
   // True when the file system takes the two names for the same name (case
   // ignored, CompareStringOrdinal).
@@ -141,31 +151,37 @@ class Platform {
   // SetFileTime with only the last-write time given.
   virtual bool SetLastWriteTime(FileHandle file, uint64_t fileTime) = 0;
 
-  // The calling thread's last error and the platform's text for an error code.
+  // The calling thread's last error and the platform's text for an error
+  // code, in code page 932 (a character it lacks as a look-alike or "?").
   virtual uint32_t LastError() = 0;
   virtual std::string ErrorMessage(uint32_t code) = 0;
 
-  // Buffer-filling calls with the Win32 meaning: they write at most `size`
-  // characters including the NUL and return the platform's length result.
-  virtual uint32_t GetSystemDirectory(char* buffer, uint32_t size) = 0;
-  // GetTempPathW, with the same meaning.
+  // Buffer-filling calls with the meaning of the wide Win32 calls
+  // (GetSystemDirectoryW, GetTempPathW, GetModuleFileNameW): they write at
+  // most `size` characters including the NUL and return the platform's
+  // length result.
+  virtual uint32_t GetSystemDirectory(char16_t* buffer, uint32_t size) = 0;
   virtual uint32_t GetTempPath(char16_t* buffer, uint32_t size) = 0;
-  virtual uint32_t GetModuleFileName(char* buffer, uint32_t size) = 0;
+  virtual uint32_t GetModuleFileName(char16_t* buffer, uint32_t size) = 0;
   // The value of an environment variable; false when it is not set.
   virtual bool GetEnvironmentVariable(const std::u16string& name, std::u16string& value) = 0;
   // The user's profile folder as the shell knows it (SHGetFolderPathW,
   // CSIDL_PROFILE). False when there is none.
   virtual bool GetProfileFolder(std::u16string& path) = 0;
 
-  // GetDiskFreeSpaceExA's bytes available to the caller; root may be empty
-  // for the current drive. False when the query fails.
+  // GetDiskFreeSpaceEx's bytes available to the caller; root may be empty
+  // for the current drive. False when the query fails. The roots are code
+  // page 932 text; one that is no text of it names no drive (GetDriveType
+  // then gives 1, no root folder).
   virtual bool GetDiskFreeBytes(const std::string& root, uint64_t& freeBytes) = 0;
   virtual uint32_t GetDriveType(const std::string& root) = 0;
 
-  virtual bool GetCurrentDirectory(std::string& path) = 0;
-  virtual bool SetCurrentDirectory(const std::string& path) = 0;
+  virtual bool GetCurrentDirectory(std::u16string& path) = 0;
+  virtual bool SetCurrentDirectory(const std::u16string& path) = 0;
 
-  // The ANSI code page's lead-byte test and upper-casing (CharUpperBuffA).
+  // Code page 932's lead-byte test, and its upper-casing as CharUpperBuffA
+  // does it on a Japanese system: each character through Unicode, a
+  // character whose capital has no form of the same length kept as it is.
   virtual bool IsLeadByte(uint8_t byte) = 0;
   virtual std::string UpperCase(const std::string& text) = 0;
 
@@ -176,7 +192,9 @@ class Platform {
   virtual bool DosDateTimeToFileTime(uint16_t date, uint16_t time, uint64_t& fileTime) = 0;
 
   // WinINet URL cache enumeration. `entry` is a block of *size bytes (may be
-  // null with *size 0 to learn the size needed).
+  // null with *size 0 to learn the size needed). The records are WinINet's
+  // ANSI ones: their URLs are handed back to WinINet as it gave them, never
+  // read, so the system's code page cannot change what they name.
   virtual CacheHandle FindFirstUrlCacheEntry(const char* pattern, CacheEntryHead* entry,
                                              uint32_t* size) = 0;
   virtual bool FindNextUrlCacheEntry(CacheHandle handle, CacheEntryHead* entry, uint32_t* size) = 0;

@@ -38,10 +38,18 @@ elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install o
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
 fi
 
-# Wine takes code page 932 from LANG only when the locale exists.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+# Wine takes its code page from the locale only when the locale exists:
+# Japanese (932), and for the tests on other systems English (1252) and
+# Hindi (65001).
+missing_locales=()
+for name in ja_JP en_US hi_IN; do
+  locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" || missing_locales+=("$name")
+done
+if ((${#missing_locales[@]})); then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-  $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  for name in "${missing_locales[@]}"; do
+    $SUDO sed -i "s/^# *$name.UTF-8 UTF-8/$name.UTF-8 UTF-8/" /etc/locale.gen
+    grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  done
   $SUDO locale-gen >/dev/null
 fi

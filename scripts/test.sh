@@ -3,9 +3,12 @@
 # bounded fuzz runs, the 64-bit Windows build's tests under Wine on a virtual
 # display, the 32-bit release build, and the same Windows tests built for 32
 # bits with the end-to-end test run against that release's Purgator.exe, the
-# program users get. Every stage runs even when an earlier one fails; the
-# exit status is 1 when any failed. Where the kernel cannot run 32-bit code,
-# the 32-bit tests are reported as not run, which does not change the status.
+# program users get. The Windows tests run once more on English Windows (code
+# page 1252, 64-bit) and on Windows with the UTF-8 setting (65001, 32-bit).
+# Every stage runs even when an earlier one fails; the exit status is 1 when
+# any failed. Where the kernel cannot run 32-bit code, the 32-bit tests are
+# reported as not run, which does not change the status, and the 65001 pass
+# runs the 64-bit build.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -52,11 +55,23 @@ fuzz_tests() {
 # program.
 wine_tests() {  # preset
   build "$1" || return 1
-  PURGA_BUILD="$PWD/build/$1" PURGA_PRESET="$1" scripts/with-display.sh bash -c '
-    source scripts/wine-env.sh
+  run_wine_tests "$1" 932 ''
+}
+
+# The same Windows and end-to-end tests of an already built preset, once more
+# on Windows of another language: a prefix whose system code page is
+# `codepage` (see scripts/wine-env.sh).
+other_codepage_tests() {  # preset codepage
+  run_wine_tests "$1" "$2" '^(wintests|e2e)$'
+}
+
+run_wine_tests() {  # preset codepage tests
+  PURGA_BUILD="$PWD/build/$1" PURGA_PRESET="$1" PURGA_CODEPAGE="$2" PURGA_TESTS="$3" \
+    scripts/with-display.sh bash -c '
+    source scripts/wine-env.sh || exit 1
     purga_ensure_prefix || exit 1
     purga_start_server
-    ctest --preset "$PURGA_PRESET" -j1
+    ctest --preset "$PURGA_PRESET" -j1 ${PURGA_TESTS:+-R "$PURGA_TESTS"}
   '
 }
 
@@ -64,15 +79,18 @@ stage native build_and_test native
 stage native-tsan build_and_test native-tsan
 stage fuzz fuzz_tests
 stage win64 wine_tests win64
+stage "win64 on code page 1252" other_codepage_tests win64 1252
 stage win32-release build win32-release
 runs_32bit=false
 purga_kernel_runs_32bit && runs_32bit=true
 if $runs_32bit; then
   stage win32 wine_tests win32
+  stage "win32 on code page 65001" other_codepage_tests win32 65001
 else
   echo "=== win32 ==="
   echo "$PURGA_NO_32BIT"
   summary+=("win32: NOT RUN: $PURGA_NO_32BIT")
+  stage "win64 on code page 65001" other_codepage_tests win64 65001
 fi
 
 for line in "${summary[@]}"; do echo "=== stage $line"; done

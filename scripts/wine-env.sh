@@ -2,11 +2,27 @@
 # PURGA_BUILD names the build folder that holds the prefixes. The tests run in
 # wineprefix-tests; scripts/run.sh sets PURGA_WINEPREFIX to the trial's
 # wineprefix, so that no test touches the trial's settings.
+#
+# Wine's system code page follows the locale (LC_CTYPE), the user's formats
+# and display language follow LC_MESSAGES. PURGA_CODEPAGE tries a Japanese
+# user on another Windows than a Japanese one (932, the default), in a
+# prefix of its own (the name ends in -cp<code page>): 1252, English or
+# Western European Windows; 65001, Japanese Windows with "Beta: Use Unicode
+# UTF-8" on, which Wine gives for a system locale that has no code page of
+# its own (Hindi).
 : "${PURGA_BUILD:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/win64}"
-export WINEPREFIX="${PURGA_WINEPREFIX:-$PURGA_BUILD/wineprefix-tests}"
+export PURGA_CODEPAGE="${PURGA_CODEPAGE:-932}"
+purga_prefix_suffix=""
+[ "$PURGA_CODEPAGE" = 932 ] || purga_prefix_suffix="-cp$PURGA_CODEPAGE"
+export WINEPREFIX="${PURGA_WINEPREFIX:-$PURGA_BUILD/wineprefix-tests}$purga_prefix_suffix"
 export WINEARCH=win64
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+unset LC_ALL LC_CTYPE LC_MESSAGES LC_TIME LC_NUMERIC LC_COLLATE LC_MONETARY
+case "$PURGA_CODEPAGE" in
+  932) export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 ;;
+  1252) export LANG=en_US.UTF-8 LC_MESSAGES=ja_JP.UTF-8 ;;
+  65001) export LANG=ja_JP.UTF-8 LC_CTYPE=hi_IN.UTF-8 ;;
+  *) echo "wine-env: PURGA_CODEPAGE must be 932, 1252 or 65001, not $PURGA_CODEPAGE" >&2; return 1 ;;
+esac
 export WINEDEBUG=-all
 # No installer prompt (Mono, Gecko) may wait for a click, and no menu entry
 # or file association goes into the Linux user's home (winemenubuilder).

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # CTest's emulator for the cross build: runs a Windows program in the
-# project's test prefix with the Japanese locale, from C:\Purgator.
+# project's test prefix with the Japanese locale (or PURGA_CODEPAGE's), from
+# C:\Purgator.
 set -u
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 exe="$1"; shift

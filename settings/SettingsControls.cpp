@@ -1,5 +1,7 @@
 #include "settings/SettingsControls.h"
 
+#include "platform/Platform.h"
+
 namespace purga {
 
 SettingsControls::SettingsControls(DeleteSettingsRecord& record)
@@ -103,20 +105,23 @@ void SettingsControls::SettingsToControls() {
   for (Option which : {kEmptyFolders, kSmaller, kConfirmStart})
     OptionBoxOf(which).SetChecked(LoadFlag(record_.*options[which].flag) != 0);
   ApplyEnabledStates();
-  // A folder that fills its field without a NUL is refused as SetFolder
-  // refuses it: cut to the field it would name another folder.
+  // A folder that fills its field without a NUL, or whose bytes are no code
+  // page 932 text, is refused as SetFolder refuses it: it would name another
+  // folder, or none.
   const std::string saved = LoadText(record_.SavedFolder);
-  folder.SetText(FolderFits(saved) ? saved : std::string());
+  folder.SetText(FolderUsable(saved) ? saved : std::string());
   for (Option which : {kReadOnly, kRecentDocs, kWinTemp, kBrowserCache})
     OptionBoxOf(which).SetChecked(LoadFlag(record_.*options[which].flag) != 0);
 }
 
-bool SettingsControls::FolderFits(const std::string& path) const {
-  return path.size() < sizeof record_.SavedFolder;
+bool SettingsControls::FolderUsable(const std::string& path) const {
+  bool exact = false;
+  Os().ToWide(path, exact);
+  return path.size() < sizeof record_.SavedFolder && exact;
 }
 
 bool SettingsControls::SetFolder(const std::string& path) {
-  if (!FolderFits(path)) return false;
+  if (!FolderUsable(path)) return false;
   folder.SetText(path);
   StoreText(record_.SavedFolder, path);
   return true;

@@ -59,8 +59,9 @@ class SettingsControls {
   void SettingsToControls();
 
   // Sets the folder panel and SavedFolder. A path that does not fit the
-  // record's 255 bytes is refused (false), never truncated. SettingsToControls
-  // refuses a loaded one alike: the panel stays empty.
+  // record's 255 bytes is refused (false), never truncated, and so is one
+  // that is no code page 932 text. SettingsToControls refuses a loaded one
+  // alike: the panel stays empty.
   bool SetFolder(const std::string& path);
 
   CheckBoxModel& OptionBoxOf(Option which) { return options[which].box; }
@@ -71,8 +72,9 @@ class SettingsControls {
   void SpinChange(int i);
   void Edit5Change();
   void ApplyEnabledStates();
-  // True when `path` and its NUL fit SavedFolder.
-  bool FolderFits(const std::string& path) const;
+  // True when `path` and its NUL fit SavedFolder and its bytes are code page
+  // 932 text.
+  bool FolderUsable(const std::string& path) const;
 
   DeleteSettingsRecord& record_;
 };

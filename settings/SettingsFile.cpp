@@ -5,17 +5,17 @@
 
 namespace purga {
 
-std::optional<std::string> SettingsFilePath() {
-  const std::optional<std::string> folder = GetSystemFolder();
+std::optional<std::u16string> SettingsFilePath() {
+  const std::optional<std::u16string> folder = GetSystemFolder();
   if (!folder) return std::nullopt;
-  return *folder + "\\" + kSettingsFileName;
+  return *folder + u"\\" + Os().ToWide(kSettingsFileName);
 }
 
 bool ReadSettingsFile(DeleteSettingsRecord& record) {
-  const std::optional<std::string> path = SettingsFilePath();
+  const std::optional<std::u16string> path = SettingsFilePath();
   if (!path) return false;
   Platform& os = Os();
-  FileHandle file = os.OpenFile(os.ToWide(*path), OpenMode::ReadWriteExisting);
+  FileHandle file = os.OpenFile(*path, OpenMode::ReadWriteExisting);
   if (file == nullptr) return false;
   // Read straight into the record, as many passes as the platform needs:
   // fewer than 492 bytes in all is a failure, and what arrived stays.
@@ -37,22 +37,28 @@ bool ReadSettingsFile(DeleteSettingsRecord& record) {
 
 namespace {
 
-[[noreturn]] void ThrowIoError(const std::string& path) {
+// The file's path as the error report shows it.
+std::string Shown(const std::u16string& path) {
+  bool exact = false;
+  return " (" + Os().ToAnsi(path, exact) + ")";
+}
+
+[[noreturn]] void ThrowIoError(const std::u16string& path) {
   Platform& os = Os();
   const uint32_t code = os.LastError();
   std::string message = os.ErrorMessage(code);
   if (message.empty()) message = "I/O error " + std::to_string(code);
-  throw IoError(message + " (" + path + ")");
+  throw IoError(message + Shown(path));
 }
 
 }  // namespace
 
 void WriteSettingsFile(const DeleteSettingsRecord& record) {
-  const std::optional<std::string> path = SettingsFilePath();
+  const std::optional<std::u16string> path = SettingsFilePath();
   // Never write to a path built on an unknown system folder.
   if (!path) throw IoError("システムフォルダーが取得できないため設定を保存できません");
   Platform& os = Os();
-  FileHandle file = os.OpenFile(os.ToWide(*path), OpenMode::CreateTruncate);
+  FileHandle file = os.OpenFile(*path, OpenMode::CreateTruncate);
   if (file == nullptr) ThrowIoError(*path);
   const int64_t written = os.WriteFile(file, &record, static_cast<uint32_t>(kSettingsSize));
   const bool writeFailed = written != static_cast<int64_t>(kSettingsSize);
@@ -65,7 +71,7 @@ void WriteSettingsFile(const DeleteSettingsRecord& record) {
   if (writeFailed) {
     std::string message = os.ErrorMessage(writeError);
     if (message.empty()) message = "ディスクに書き込めません";
-    throw IoError(message + " (" + *path + ")");
+    throw IoError(message + Shown(*path));
   }
   if (!closed) ThrowIoError(*path);
 }

@@ -19,7 +19,7 @@ class IoError : public std::runtime_error {
 };
 
 // The settings file's path, or nothing when the system folder is unknown.
-std::optional<std::string> SettingsFilePath();
+std::optional<std::u16string> SettingsFilePath();
 
 // Reads the first 492 bytes of the file straight into `record`. False on any
 // failure; the bytes already read stay in the record.

@@ -11,7 +11,7 @@ namespace {
 
 constexpr UINT kWakeMessage = WM_APP + 0x5C1;
 constexpr UINT_PTR kResumeTimer = 1;
-constexpr char kWindowClass[] = "PurgaUiCall";
+constexpr wchar_t kWindowClass[] = L"PurgaUiCall";
 // A blocked caller looks at the slot again this often, to learn that the
 // UiCall has gone.
 constexpr DWORD kBlockMs = 100;
@@ -35,7 +35,7 @@ struct UiCall::Shared final : UiHandshake::Host {
   // The callers' wait object. The callers hold this state until their call
   // returns, and the serving thread until the UiCall goes: it outlives every
   // SetEvent.
-  const HANDLE callerEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  const HANDLE callerEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   ~Shared() {
     if (callerEvent != nullptr) ::CloseHandle(callerEvent);
   }
@@ -56,7 +56,7 @@ struct UiCall::Shared final : UiHandshake::Host {
   void WakeServer() override {
     // The queue full or the window gone: the hand-over that needs neither a
     // free place in the queue nor a loop (a gone window ends it at once).
-    if (!::PostMessageA(window, kWakeMessage, 0, 0)) ::SendMessageA(window, kWakeMessage, 0, 0);
+    if (!::PostMessageW(window, kWakeMessage, 0, 0)) ::SendMessageW(window, kWakeMessage, 0, 0);
   }
   void Block() override {
     if (callerEvent != nullptr)
@@ -88,7 +88,7 @@ struct UiCall::Shared final : UiHandshake::Host {
   }
 
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* shared = reinterpret_cast<Shared*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* shared = reinterpret_cast<Shared*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (shared != nullptr && message == kWakeMessage) {
       shared->handshake.Serve(true);
       return 0;
@@ -98,32 +98,32 @@ struct UiCall::Shared final : UiHandshake::Host {
       shared->handshake.Resume();
       return 0;
     }
-    return ::DefWindowProcA(window, message, wParam, lParam);
+    return ::DefWindowProcW(window, message, wParam, lParam);
   }
 
   static void RegisterWindowClass() {
     static std::once_flag once;
     std::call_once(once, [] {
-      WNDCLASSA windowClass = {};
+      WNDCLASSW windowClass = {};
       windowClass.lpfnWndProc = Proc;
-      windowClass.hInstance = ::GetModuleHandleA(nullptr);
+      windowClass.hInstance = ::GetModuleHandleW(nullptr);
       windowClass.lpszClassName = kWindowClass;
-      ::RegisterClassA(&windowClass);
+      ::RegisterClassW(&windowClass);
     });
   }
 };
 
 UiCall::UiCall() : shared_(std::make_shared<Shared>()), thread_(::GetCurrentThreadId()) {
   Shared::RegisterWindowClass();
-  shared_->window = ::CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      ::GetModuleHandleA(nullptr), nullptr);
-  ::SetWindowLongPtrA(shared_->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shared_.get()));
+  shared_->window = ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
+  ::SetWindowLongPtrW(shared_->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shared_.get()));
 }
 
 UiCall::~UiCall() {
   shared_->handshake.Close();
   if (shared_->window != nullptr) {
-    ::SetWindowLongPtrA(shared_->window, GWLP_USERDATA, 0);
+    ::SetWindowLongPtrW(shared_->window, GWLP_USERDATA, 0);
     ::DestroyWindow(shared_->window);
   }
 }
@@ -149,7 +149,7 @@ void UiCall::ServeFor(unsigned milliseconds) {
   for (;;) {
     // The wake-ups carry nothing (the call is in the slot): dropped here.
     MSG message;
-    while (::PeekMessageA(&message, shared_->window, kWakeMessage, kWakeMessage, PM_REMOVE)) {
+    while (::PeekMessageW(&message, shared_->window, kWakeMessage, kWakeMessage, PM_REMOVE)) {
     }
     shared_->handshake.Serve(false);
     const ULONGLONG now = ::GetTickCount64();

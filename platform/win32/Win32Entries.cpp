@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/AnsiName.h"
@@ -91,15 +92,16 @@ void Win32Platform::FindClose(FindHandle handle) {
   ::FindClose(listing->find);
 }
 
-std::u16string Win32Platform::ToWide(const std::string& ansi) {
-  return FromWide(purga::ToWide(ansi));
+std::u16string Win32Platform::ToWide(const std::string& text, bool& exact) {
+  const std::optional<std::wstring> wide = ToWideExact(text);
+  exact = wide.has_value();
+  return FromWide(wide ? *wide : purga::ToWide(text));
 }
 
 std::string Win32Platform::ToAnsi(const std::u16string& wide, bool& exact) {
-  const AnsiCodec codec{ToAnsiNoBestFit, purga::ToWide};
-  const auto convert = [&](std::u16string_view text) {
+  const auto convert = [](std::u16string_view text) {
     return ToAnsiExact(
-        codec, std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
+        std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
   };
   AnsiName name = convert(wide);
   exact = name.exact;

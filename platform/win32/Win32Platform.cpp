@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/CodePage.h"
@@ -77,28 +78,28 @@ bool Win32Platform::SetLastWriteTime(FileHandle file, uint64_t fileTime) {
 uint32_t Win32Platform::LastError() { return ::GetLastError(); }
 
 std::string Win32Platform::ErrorMessage(uint32_t code) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message;
-  if (length != 0 && text != nullptr) message.assign(text, length);
+  if (length != 0 && text != nullptr) message = ToAnsiShown({text, length});
   if (text != nullptr) ::LocalFree(text);
   // The system's texts end in a line break, which a message box would show.
   while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
   return message;
 }
 
-uint32_t Win32Platform::GetSystemDirectory(char* buffer, uint32_t size) {
-  return ::GetSystemDirectoryA(buffer, size);
+uint32_t Win32Platform::GetSystemDirectory(char16_t* buffer, uint32_t size) {
+  return ::GetSystemDirectoryW(reinterpret_cast<wchar_t*>(buffer), size);
 }
 
 uint32_t Win32Platform::GetTempPath(char16_t* buffer, uint32_t size) {
   return ::GetTempPathW(size, reinterpret_cast<wchar_t*>(buffer));
 }
 
-uint32_t Win32Platform::GetModuleFileName(char* buffer, uint32_t size) {
-  return ::GetModuleFileNameA(nullptr, buffer, size);
+uint32_t Win32Platform::GetModuleFileName(char16_t* buffer, uint32_t size) {
+  return ::GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(buffer), size);
 }
 
 bool Win32Platform::GetEnvironmentVariable(const std::u16string& name, std::u16string& value) {
@@ -126,42 +127,69 @@ bool Win32Platform::GetProfileFolder(std::u16string& path) {
 }
 
 bool Win32Platform::GetDiskFreeBytes(const std::string& root, uint64_t& freeBytes) {
+  const std::optional<std::wstring> wide = ToWideExact(root);
+  if (!wide) return false;
   ULARGE_INTEGER available, total, free;
-  if (!::GetDiskFreeSpaceExA(root.empty() ? nullptr : root.c_str(), &available, &total, &free))
+  if (!::GetDiskFreeSpaceExW(wide->empty() ? nullptr : wide->c_str(), &available, &total, &free))
     return false;
   freeBytes = available.QuadPart;
   return true;
 }
 
 uint32_t Win32Platform::GetDriveType(const std::string& root) {
-  return ::GetDriveTypeA(root.c_str());
+  const std::optional<std::wstring> wide = ToWideExact(root);
+  return wide ? ::GetDriveTypeW(wide->c_str()) : DRIVE_NO_ROOT_DIR;
 }
 
-bool Win32Platform::GetCurrentDirectory(std::string& path) {
+bool Win32Platform::GetCurrentDirectory(std::u16string& path) {
   // The folder may change between the size probe and the call: try again.
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+    const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
     if (needed == 0) return false;
-    std::vector<char> buffer(needed);
-    const DWORD length = ::GetCurrentDirectoryA(needed, buffer.data());
+    std::vector<wchar_t> buffer(needed);
+    const DWORD length = ::GetCurrentDirectoryW(needed, buffer.data());
     if (length == 0) return false;
     if (length < needed) {
-      path.assign(buffer.data(), length);
+      path = FromWide({buffer.data(), length});
       return true;
     }
   }
   return false;
 }
 
-bool Win32Platform::SetCurrentDirectory(const std::string& path) {
-  return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
+bool Win32Platform::SetCurrentDirectory(const std::u16string& path) {
+  return ::SetCurrentDirectoryW(Wide(path)) != FALSE;
 }
 
-bool Win32Platform::IsLeadByte(uint8_t byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+bool Win32Platform::IsLeadByte(uint8_t byte) {
+  return ::IsDBCSLeadByteEx(kProgramCodePage, byte) != FALSE;
+}
 
 std::string Win32Platform::UpperCase(const std::string& text) {
+  // No linguistic casing: a Turkish system's dotless and dotted i are no
+  // concern of the program's.
   std::string upper = text;
-  if (!upper.empty()) ::CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+  for (size_t at = 0; at < upper.size();) {
+    const auto byte = static_cast<uint8_t>(upper[at]);
+    if (byte < 0x80) {
+      if (byte >= 'a' && byte <= 'z') upper[at] = static_cast<char>(byte - 'a' + 'A');
+      ++at;
+      continue;
+    }
+    const size_t length = IsLeadByte(byte) && at + 1 < upper.size() ? 2 : 1;
+    const std::string_view character(upper.data() + at, length);
+    if (const std::optional<std::wstring> wide = ToWideExact(character)) {
+      std::wstring capital = *wide;
+      const int count = static_cast<int>(capital.size());
+      bool usedDefault = false;
+      if (::LCMapStringW(kProgramLocale, LCMAP_UPPERCASE, wide->c_str(), count, capital.data(),
+                         count) == count) {
+        const std::optional<std::string> back = ToAnsiNoBestFit(capital, usedDefault);
+        if (back && !usedDefault && back->size() == length) upper.replace(at, length, *back);
+      }
+    }
+    at += length;
+  }
   return upper;
 }
 
@@ -227,14 +255,14 @@ void Win32Platform::AddToRecentDocs(uint32_t flags, const void* item) {
 
 void Win32Platform::ProcessPendingMessages() {
   MSG msg;
-  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // Leave the quit request for the message loop that owns it.
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
   }
 }
 

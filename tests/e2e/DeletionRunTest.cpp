@@ -7,13 +7,22 @@
 
 #include "Driver.h"
 #include "SettingsRecord.h"
+#include "platform/win32/CodePage.h"
 
 namespace e2e {
 namespace {
 
 constexpr const char* kConfirmCaption = "　　　設定をもう一度確認";
-constexpr const char* kRoot = "C:\\purga-e2e";
+constexpr const char* kTop = "C:\\purga-e2e";
+// The second byte of "ソ" is '\\': read in code page 1252, the same bytes
+// name kDecoy, which must not be touched.
+constexpr const char* kRoot = "C:\\purga-e2e\\ソフト";
+constexpr const wchar_t* kDecoy = L"C:\\purga-e2e\\\u0192\\\u0192t\u0192g";
 constexpr const char* kOutside = "C:\\purga-e2e-outside";
+// 「その他」: a trail byte '\\' (表), a trail byte 'c' (ツ, which is not "イ"
+// upper-cased) and ≒ by its NEC code 87 90, which UTF-16 brings back as
+// 81 E0: the saved record must still hold 87 90.
+constexpr const char* kOther = "表ツ\x87\x90";
 
 struct TreeFile {
   const char* path;  // below kRoot
@@ -22,7 +31,7 @@ struct TreeFile {
   bool deleted;      // by the run
 };
 
-// With *.TXT from 5 KB, *.BAK and "dat" selected, read-only files kept and
+// With *.TXT from 5 KB, *.BAK and kOther selected, read-only files kept and
 // emptied folders removed.
 const TreeFile kTree[] = {
     {"big.txt", 6000, 0, true},
@@ -31,27 +40,36 @@ const TreeFile kTree[] = {
     {"old.bak", 10, 0, true},
     {"locked.bak", 10, FILE_ATTRIBUTE_READONLY, false},
     {"hidden.bak", 10, FILE_ATTRIBUTE_HIDDEN, false},
-    {"data.dat", 10, 0, true},
+    {"data.dat", 10, 0, false},
+    {"x.表ツ", 10, 0, true},
+    {"y.イ", 10, 0, false},
     {"sub1\\a.bak", 10, 0, true},
-    {"sub1\\b.dat", 10, 0, true},
+    {"sub1\\b.表", 10, 0, true},
     {"sub1\\deeper\\c.bak", 10, 0, true},
     {".git\\x.bak", 10, 0, false},
     {"keep\\y.bak", 10, 0, true},
     {"keep\\z.doc", 10, 0, false},
 };
-constexpr int kExamined = 11;  // every file but hidden.bak and .git\x.bak
+constexpr int kExamined = 13;  // every file but hidden.bak and .git\x.bak
 constexpr int kDeleted = 7;
 
 void MakeTree() {
-  RemoveTree(kRoot);
+  RemoveTree(kTop);
   RemoveTree(kOutside);
-  for (const char* folder : {kRoot, "C:\\purga-e2e\\sub1", "C:\\purga-e2e\\sub1\\deeper",
-                             "C:\\purga-e2e\\.git", "C:\\purga-e2e\\keep", kOutside})
-    CreateDirectoryA(folder, nullptr);
+  for (const char* folder : {kTop, kRoot, "\\sub1", "\\sub1\\deeper", "\\.git", "\\keep", kOutside})
+    CreateDirectoryW(
+        purga::ToWide(folder[0] == '\\' ? kRoot + std::string(folder) : folder).c_str(), nullptr);
+  const std::wstring decoy = kDecoy;
+  CreateDirectoryW(decoy.substr(0, decoy.rfind(L'\\')).c_str(), nullptr);
+  CreateDirectoryW(kDecoy, nullptr);
+  HANDLE bak = CreateFileW((decoy + L"\\old.bak").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                           nullptr);
+  ASSERT_NE(bak, INVALID_HANDLE_VALUE);
+  CloseHandle(bak);
   for (const TreeFile& f : kTree) {
     const std::string path = std::string(kRoot) + "\\" + f.path;
     ASSERT_TRUE(WriteFileBytes(path, std::string(f.size, 'x'))) << path;
-    if (f.attributes != 0) SetFileAttributesA(path.c_str(), f.attributes);
+    if (f.attributes != 0) SetFileAttributesW(purga::ToWide(path).c_str(), f.attributes);
   }
   ASSERT_TRUE(WriteFileBytes(std::string(kOutside) + "\\outside.bak", "x"));
 }
@@ -72,7 +90,7 @@ HWND MessageBoxOf(const Program& program, const std::string& caption) {
 class DeletionRun : public testing::Test {
  protected:
   void TearDown() override {
-    RemoveTree(kRoot);
+    RemoveTree(kTop);
     RemoveTree(kOutside);
   }
   KeptSettingsFile settings_;
@@ -81,7 +99,8 @@ class DeletionRun : public testing::Test {
 
 TEST_F(DeletionRun, DeletesWhatTheSettingsSelectAndSavesThemOnClosing) {
   MakeTree();
-  const Record record = SampleSettings(kRoot);
+  Record record = SampleSettings(kRoot);
+  record.Text(Record::kOtherExtension, kOther);
   ASSERT_TRUE(WriteFileBytes(settingsPath_, record.Bytes()));
 
   Program program(Settings().program);
@@ -121,14 +140,17 @@ TEST_F(DeletionRun, DeletesWhatTheSettingsSelectAndSavesThemOnClosing) {
 
   // The disk: the selected files and the emptied folders are gone, nothing
   // else is touched.
-  const bool done = WaitFor([] { return !Exists("C:\\purga-e2e\\sub1"); });
+  const bool done = WaitFor([] { return !Exists(kRoot + std::string("\\sub1")); });
   EXPECT_TRUE(done) << "the emptied folders were not removed";
   for (const TreeFile& f : kTree) {
     const std::string path = std::string(kRoot) + "\\" + f.path;
     EXPECT_EQ(Exists(path), !f.deleted) << path;
   }
-  EXPECT_TRUE(Exists("C:\\purga-e2e\\keep"));
-  EXPECT_TRUE(Exists("C:\\purga-e2e\\.git"));
+  EXPECT_TRUE(Exists(kRoot + std::string("\\keep")));
+  EXPECT_TRUE(Exists(kRoot + std::string("\\.git")));
+  EXPECT_NE(GetFileAttributesW((std::wstring(kDecoy) + L"\\old.bak").c_str()),
+            INVALID_FILE_ATTRIBUTES)
+      << "a run in the folder the record's bytes spell in another code page";
   EXPECT_TRUE(Exists(std::string(kOutside) + "\\outside.bak"));
   Screenshot(window, "deletion-window-after-run");
 

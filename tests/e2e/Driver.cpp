@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/win32/CodePage.h"
+
 namespace e2e {
 
 Config& Settings() {
@@ -19,12 +21,21 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   }
 }
 
+// The driver's texts and paths are the program's code page 932 text, read
+// and handed over in UTF-16 whatever the system's code page.
+using purga::ToWide;
+
+std::string ShownText(const std::wstring& wide) {
+  bool usedDefault = false;
+  return purga::ToAnsiNoBestFit(wide, usedDefault).value_or(std::string());
+}
+
 Program::Program(const std::string& exe) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  std::string commandLine = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info_))
+  std::wstring commandLine = L"\"" + ToWide(exe) + L"\"";
+  if (!CreateProcessW(ToWide(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &info_))
     info_ = {};
 }
 
@@ -73,13 +84,15 @@ bool Program::Close(DWORD timeoutMs) {
   return Exited(0);
 }
 
-std::string Text(HWND hwnd) {
-  char buffer[1024] = "";
+std::wstring WideText(HWND hwnd) {
+  wchar_t buffer[1024] = L"";
   // WM_GETTEXT is carried across processes; GetWindowText is not for controls.
-  SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
                       SMTO_ABORTIFHUNG, 5000, nullptr);
   return buffer;
 }
+
+std::string Text(HWND hwnd) { return ShownText(WideText(hwnd)); }
 
 std::string ClassOf(HWND hwnd) {
   char buffer[256] = "";
@@ -254,14 +267,14 @@ bool Screenshot(const RECT& r, const std::string& name) {
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = _wfopen(ToWide(path).c_str(), L"wb");
   if (f == nullptr) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = _wfopen(ToWide(path).c_str(), L"rb");
   if (f == nullptr) return false;
   bytes.clear();
   char buffer[4096];
@@ -272,38 +285,46 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
 }
 
 bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveTree(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  SetFileAttributesA(path.c_str(), attributes & FILE_ATTRIBUTE_DIRECTORY);
+namespace {
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path.c_str(), attributes & FILE_ATTRIBUTE_DIRECTORY);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
       do {
-        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
-          RemoveTree(path + "\\" + entry.cFileName);
-      } while (FindNextFileA(find, &entry));
+        if (std::wcscmp(entry.cFileName, L".") != 0 && std::wcscmp(entry.cFileName, L"..") != 0)
+          RemoveTree(path + L"\\" + entry.cFileName);
+      } while (FindNextFileW(find, &entry));
       FindClose(find);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(path.c_str());
   } else {
-    DeleteFileA(path.c_str());
+    DeleteFileW(path.c_str());
   }
+}
+
+}  // namespace
+
+bool RemoveTree(const std::string& path) {
+  RemoveTree(ToWide(path));
   return !Exists(path);
 }
 
 std::string SettingsFolder(const std::string& program) {
-  char buffer[MAX_PATH] = "";
+  wchar_t buffer[MAX_PATH] = L"";
   DWORD type = 0;
-  if (GetBinaryTypeA(program.c_str(), &type) && type == SCS_32BIT_BINARY &&
-      GetSystemWow64DirectoryA(buffer, sizeof buffer) != 0)
-    return buffer;
-  GetSystemDirectoryA(buffer, sizeof buffer);
-  return buffer;
+  if (GetBinaryTypeW(ToWide(program).c_str(), &type) && type == SCS_32BIT_BINARY &&
+      GetSystemWow64DirectoryW(buffer, MAX_PATH) != 0)
+    return ShownText(buffer);
+  GetSystemDirectoryW(buffer, MAX_PATH);
+  return ShownText(buffer);
 }
 
 KeptSettingsFile::KeptSettingsFile()
@@ -314,7 +335,7 @@ KeptSettingsFile::~KeptSettingsFile() {
   if (existed_)
     WriteFileBytes(path_, saved_);
   else
-    DeleteFileA(path_.c_str());
+    DeleteFileW(ToWide(path_).c_str());
 }
 
 }  // namespace e2e

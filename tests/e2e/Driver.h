@@ -51,6 +51,9 @@ class Program {
   PROCESS_INFORMATION info_{};
 };
 
+// A window's text in UTF-16, and in code page 932 ("?" where it lacks a
+// character).
+std::wstring WideText(HWND hwnd);
 std::string Text(HWND hwnd);
 std::string ClassOf(HWND hwnd);
 // Every visible top-level window of process `pid`.

@@ -9,19 +9,24 @@ namespace e2e {
 namespace {
 
 struct CaptionSearch {
-  const std::string* caption;
+  std::wstring caption;
   HWND found;
 };
 
 BOOL CALLBACK FindShownWithCaption(HWND hwnd, LPARAM param) {
   auto* search = reinterpret_cast<CaptionSearch*>(param);
-  if (IsWindowVisible(hwnd) && Text(hwnd) == *search->caption) search->found = hwnd;
+  if (IsWindowVisible(hwnd) && WideText(hwnd) == search->caption) search->found = hwnd;
   return search->found == nullptr;
 }
 
-// A visible top-level window of any process with this caption.
+// A visible top-level window of any process with this caption, read as the
+// help viewer reads the help file's Shift-JIS title: in the system's code
+// page (HTML Help is not Unicode), garbled on any but a Japanese system.
 HWND AnyWindow(const std::string& caption) {
-  CaptionSearch search{&caption, nullptr};
+  std::wstring shown(caption.size(), L'\0');
+  shown.resize(MultiByteToWideChar(GetACP(), 0, caption.data(), static_cast<int>(caption.size()),
+                                   shown.data(), static_cast<int>(shown.size())));
+  CaptionSearch search{shown, nullptr};
   EnumWindows(FindShownWithCaption, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }

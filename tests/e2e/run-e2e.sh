@@ -15,6 +15,8 @@ fi
 # (the release's).
 PURGA_BUILD="$(cd "$(dirname "$driver")" && while [ ! -f CMakeCache.txt ] && [ "$PWD" != / ]; do cd ..; done; pwd)"
 source "$here/../../scripts/wine-env.sh"
+# A run on a system of another code page keeps its screenshots apart.
+shots="$shots$purga_prefix_suffix"
 purga_ensure_prefix || exit 1
 purga_start_server
 

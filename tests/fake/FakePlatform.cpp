@@ -451,9 +451,9 @@ size_t FakePlatform::OpenHandles() const {
                                            [](const auto& entry) { return entry->open; }));
 }
 
-std::u16string FakePlatform::ToWide(const std::string& ansi) {
+std::u16string FakePlatform::ToWide(const std::string& ansi, bool& exact) {
   std::string bytes;
-  Convert("UTF-16LE", "CP932", ansi.data(), ansi.size(), 1, bytes, std::string("?\0", 2));
+  exact = Convert("UTF-16LE", "CP932", ansi.data(), ansi.size(), 1, bytes, std::string("?\0", 2));
   std::u16string wide(bytes.size() / 2, u'\0');
   std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
   return wide;
@@ -886,17 +886,18 @@ std::string FakePlatform::ErrorMessage(uint32_t code) {
 
 namespace {
 
-uint32_t CopyOut(const std::string& text, uint32_t forced, char* buffer, uint32_t size) {
+uint32_t CopyOut(const std::u16string& text, uint32_t forced, char16_t* buffer, uint32_t size) {
   if (forced != 0) return forced;
   if (text.size() + 1 > size) return static_cast<uint32_t>(text.size() + 1);
-  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[text.size()] = u'\0';
   return static_cast<uint32_t>(text.size());
 }
 
 }  // namespace
 
-uint32_t FakePlatform::GetSystemDirectory(char* buffer, uint32_t size) {
-  return CopyOut(systemDirectory, systemDirectoryResult, buffer, size);
+uint32_t FakePlatform::GetSystemDirectory(char16_t* buffer, uint32_t size) {
+  return CopyOut(ToWide(systemDirectory), systemDirectoryResult, buffer, size);
 }
 
 uint32_t FakePlatform::GetTempPath(char16_t* buffer, uint32_t size) {
@@ -924,10 +925,12 @@ bool FakePlatform::GetProfileFolder(std::u16string& path) {
   return !path.empty();
 }
 
-uint32_t FakePlatform::GetModuleFileName(char* buffer, uint32_t size) {
-  if (modulePath.size() + 1 > size) return size;
-  std::memcpy(buffer, modulePath.c_str(), modulePath.size() + 1);
-  return static_cast<uint32_t>(modulePath.size());
+uint32_t FakePlatform::GetModuleFileName(char16_t* buffer, uint32_t size) {
+  const std::u16string path = ToWide(modulePath);
+  if (path.size() + 1 > size) return size;
+  std::copy(path.begin(), path.end(), buffer);
+  buffer[path.size()] = u'\0';
+  return static_cast<uint32_t>(path.size());
 }
 
 bool FakePlatform::GetDiskFreeBytes(const std::string& root, uint64_t& bytes) {
@@ -949,14 +952,16 @@ uint32_t FakePlatform::GetDriveType(const std::string& root) {
   return it == driveTypes.end() ? 1 : it->second;
 }
 
-bool FakePlatform::GetCurrentDirectory(std::string& path) {
+bool FakePlatform::GetCurrentDirectory(std::u16string& path) {
   std::lock_guard lock(mutex_);
-  path = currentDirectory;
+  path = ToWide(currentDirectory);
   return true;
 }
 
-bool FakePlatform::SetCurrentDirectory(const std::string& path) {
+bool FakePlatform::SetCurrentDirectory(const std::u16string& widePath) {
   std::lock_guard lock(mutex_);
+  bool exact = false;
+  const std::string path = ToAnsi(widePath, exact);
   Record("SetCurrentDirectory " + path);
   std::string full = path;
   if (!path.empty() && path[0] == '\\')

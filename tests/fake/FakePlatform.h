@@ -138,7 +138,8 @@ class FakePlatform : public Platform {
   void FindClose(FindHandle handle) override;
   bool SetFileAttributes(const std::u16string& path, uint32_t attributes) override;
   // Code page 932 as iconv knows it.
-  std::u16string ToWide(const std::string& ansi) override;
+  using Platform::ToWide;
+  std::u16string ToWide(const std::string& ansi, bool& exact) override;
   std::string ToAnsi(const std::u16string& wide, bool& exact) override;
   bool SameName(const std::u16string& a, const std::u16string& b) override;
   // Logged as "OpenFolder <path> <rights>" and "OpenChild <path> file|folder
@@ -163,15 +164,15 @@ class FakePlatform : public Platform {
   bool SetLastWriteTime(FileHandle file, uint64_t fileTime) override;
   uint32_t LastError() override;
   std::string ErrorMessage(uint32_t code) override;
-  uint32_t GetSystemDirectory(char* buffer, uint32_t size) override;
+  uint32_t GetSystemDirectory(char16_t* buffer, uint32_t size) override;
   uint32_t GetTempPath(char16_t* buffer, uint32_t size) override;
-  uint32_t GetModuleFileName(char* buffer, uint32_t size) override;
+  uint32_t GetModuleFileName(char16_t* buffer, uint32_t size) override;
   bool GetEnvironmentVariable(const std::u16string& name, std::u16string& value) override;
   bool GetProfileFolder(std::u16string& path) override;
   bool GetDiskFreeBytes(const std::string& root, uint64_t& bytes) override;
   uint32_t GetDriveType(const std::string& root) override;
-  bool GetCurrentDirectory(std::string& path) override;
-  bool SetCurrentDirectory(const std::string& path) override;
+  bool GetCurrentDirectory(std::u16string& path) override;
+  bool SetCurrentDirectory(const std::u16string& path) override;
   bool IsLeadByte(uint8_t byte) override;
   std::string UpperCase(const std::string& text) override;
   bool FileTimeToLocal(uint64_t utc, uint64_t& local) override;

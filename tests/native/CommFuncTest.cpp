@@ -131,7 +131,7 @@ TEST(GetExeFolderTest, KeepsTheTrailingSeparator) {
   for (const auto& c : cases) {
     test::FakePlatform os;
     os.modulePath = c.module;
-    EXPECT_EQ(GetExeFolder(), c.folder) << c.module.substr(0, 40);
+    EXPECT_EQ(GetExeFolder(), os.ToWide(c.folder)) << c.module.substr(0, 40);
   }
 }
 
@@ -154,7 +154,8 @@ TEST(GetSystemFolderTest, OnlyAWholeFolderIsReturned) {
     test::FakePlatform os;
     os.systemDirectory = c.folder;
     os.systemDirectoryResult = c.result;
-    EXPECT_EQ(GetSystemFolder(), c.expected) << c.folder.size() << " " << c.result;
+    const auto expected = c.expected ? std::optional(os.ToWide(*c.expected)) : std::nullopt;
+    EXPECT_EQ(GetSystemFolder(), expected) << c.folder.size() << " " << c.result;
   }
 }
 

@@ -206,7 +206,7 @@ TEST_F(MainCrtModelTest, MissingFileGivesExactlyTheDefaultRecord) {
   for (const OptionBox& option : model.controls.options) EXPECT_TRUE(option.box.Checked());
   EXPECT_FALSE(model.controls.otherExtension.Enabled());
   EXPECT_EQ(model.controls.folder.Text(), "");
-  EXPECT_EQ(ExeFolder, "C:\\Program Files\\Purgator\\");
+  EXPECT_EQ(ExeFolder, u"C:\\Program Files\\Purgator\\");
   EXPECT_TRUE(messages_.empty());
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/commFunc.h"
+#include "platform/win32/CodePage.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
 #include "tests/win/WinFiles.h"
@@ -55,22 +56,22 @@ TEST_F(CommFuncWinTest, DriveTypesOfRealPaths) {
 }
 
 TEST_F(CommFuncWinTest, ExeFolderHoldsTheRunningProgram) {
-  const std::string folder = GetExeFolder();
+  const std::u16string folder = GetExeFolder();
   ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), '\\');
-  char module[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-  const std::string path = module;
-  ASSERT_EQ(path.rfind(folder, 0), 0u) << path;
-  EXPECT_EQ(path.find('\\', folder.size()), std::string::npos) << "only the file name is cut";
-  EXPECT_NE(::GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(folder.back(), u'\\');
+  wchar_t module[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  const std::u16string path = FromWide(module);
+  ASSERT_EQ(path.rfind(folder, 0), 0u);
+  EXPECT_EQ(path.find(u'\\', folder.size()), std::u16string::npos) << "only the file name is cut";
+  EXPECT_NE(::GetFileAttributesW(Wide(path)), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(CommFuncWinTest, SystemAndTempFoldersAreRealFolders) {
-  const std::optional<std::string> system = GetSystemFolder();
+  const std::optional<std::u16string> system = GetSystemFolder();
   ASSERT_TRUE(system.has_value());
-  EXPECT_NE(system->back(), '\\');
-  EXPECT_EQ(::GetFileAttributesA(system->c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+  EXPECT_NE(system->back(), u'\\');
+  EXPECT_EQ(::GetFileAttributesW(Wide(*system)) & FILE_ATTRIBUTE_DIRECTORY,
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
   char16_t temp[kFolderBufferSize] = {};
@@ -89,7 +90,7 @@ TEST_F(CommFuncWinTest, AttributesAreSetWholeAndReadBack) {
 
   for (int32_t word : {33, 34, 32}) {
     SetPathAttributes(file, word);
-    EXPECT_EQ(::GetFileAttributesA(file.c_str()), static_cast<DWORD>(word));
+    EXPECT_EQ(::GetFileAttributesW(ToWide(file).c_str()), static_cast<DWORD>(word));
     FindEntry entry;
     FindHandle find = Os().FindFirst(Os().ToWide(file), entry);
     ASSERT_NE(find, nullptr);
@@ -99,30 +100,30 @@ TEST_F(CommFuncWinTest, AttributesAreSetWholeAndReadBack) {
 
   // A read-only file cannot be deleted until 32 has cleared the bit.
   SetPathAttributes(file, 33);
-  EXPECT_FALSE(::DeleteFileA(file.c_str()));
+  EXPECT_FALSE(::DeleteFileW(ToWide(file).c_str()));
   SetPathAttributes(file, 32);
-  EXPECT_TRUE(::DeleteFileA(file.c_str()));
+  EXPECT_TRUE(::DeleteFileW(ToWide(file).c_str()));
 
   // 16 clears a folder's hidden bit.
   const std::string sub = folder / "\x94\x5c";  // 能
-  ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(ToWide(sub).c_str(), nullptr));
   SetPathAttributes(sub, 18);
-  EXPECT_EQ(::GetFileAttributesA(sub.c_str()), 18u);
+  EXPECT_EQ(::GetFileAttributesW(ToWide(sub).c_str()), 18u);
   SetPathAttributes(sub, 16);
-  EXPECT_EQ(::GetFileAttributesA(sub.c_str()), 16u);
+  EXPECT_EQ(::GetFileAttributesW(ToWide(sub).c_str()), 16u);
 }
 
 TEST_F(CommFuncWinTest, NamesWithBackslashTrailBytesOnARealDisk) {
   test::ScratchFolder folder("purga-names");
   const std::string sub = folder / "\x83\x5c\x95\x5c";  // ソ表
-  ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(ToWide(sub).c_str(), nullptr));
   const std::string file = sub + "\\\x94\x5c.txt";  // 能.txt
   ASSERT_TRUE(test::WriteWholeFile(file, "x"));
 
   EXPECT_EQ(FolderPart(file), sub);
   EXPECT_EQ(GetPathDriveType(file), static_cast<uint32_t>(DRIVE_FIXED));
   EXPECT_EQ(FileExtension("\x94\x5c.txt"), ".txt");
-  EXPECT_NE(::GetFileAttributesA(FolderPart(file).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(::GetFileAttributesW(ToWide(FolderPart(file)).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

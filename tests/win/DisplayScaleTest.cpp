@@ -83,7 +83,8 @@ int TextWidth(HWND hwnd, const std::string& text) {
   HDC dc = GetDC(hwnd);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
   SIZE size{};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  const std::wstring wide = ToWide(text);
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
   SelectObject(dc, old);
   ReleaseDC(hwnd, dc);
   return size.cx;
@@ -191,8 +192,8 @@ std::string ChildFile(int dpi, const char* ending) {
 // goes; empty when that process failed.
 std::map<std::string, FormLayout> LayoutsAt(int dpi) {
   const std::string report = ChildFile(dpi, ".txt"), log = ChildFile(dpi, ".log");
-  DeleteFileA(report.c_str());
-  DeleteFileA(log.c_str());
+  DeleteFileW(ToWide(report).c_str());
+  DeleteFileW(ToWide(log).c_str());
   {
     const std::vector<RegistryChange::Value> logPixels{RegistryChange::Number("LogPixels", dpi)};
     RegistryChange desktop(HKEY_CURRENT_USER, "Control Panel\\Desktop", logPixels);

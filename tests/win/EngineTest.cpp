@@ -65,8 +65,8 @@ class EngineWinTest : public ::testing::Test {
   void SetUp() override {
     base_ = std::string("C:\\purga-engine\\") +
             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ::CreateDirectoryA("C:\\purga-engine", nullptr);
-    ::CreateDirectoryA(base_.c_str(), nullptr);
+    ::CreateDirectoryW(L"C:\\purga-engine", nullptr);
+    ::CreateDirectoryW(ToWide(base_).c_str(), nullptr);
     unixBase_ = test::UnixPath(base_);
     if (unixBase_.empty()) GTEST_SKIP() << "needs Wine: trees are made from the Linux side";
     ASSERT_EQ(Sh("cd '" + unixBase_ + "' && chmod -R u+w . && rm -rf ./* ./.[!.]* && mkdir T"), 0);
@@ -180,8 +180,8 @@ TEST_F(EngineWinTest, ReadOnlyFilesGoOnlyWithTheOption) {
 TEST_F(EngineWinTest, AFileHeldOpenStaysBehindUnchanged) {
   Make("touch T/held.htm && chmod a-w T/held.htm");
   const HANDLE held =
-      ::CreateFileA(In("T\\held.htm").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
+      ::CreateFileW(ToWide(In("T\\held.htm")).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   DeleteSettings.DeleteReadOnly = 1;
   RunWorker();
@@ -195,7 +195,7 @@ TEST_F(EngineWinTest, AFileHeldOpenStaysBehindUnchanged) {
 
 TEST_F(EngineWinTest, HiddenFilesAreNeitherCountedNorDeleted) {
   Make("touch T/hidden.htm T/.dot.htm T/shown.htm");
-  ASSERT_TRUE(::SetFileAttributesA(In("T\\hidden.htm").c_str(),
+  ASSERT_TRUE(::SetFileAttributesW(ToWide(In("T\\hidden.htm")).c_str(),
                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
   ASSERT_EQ(AttributesOf(In("T\\hidden.htm")), 34u);
   RunWorker();
@@ -203,7 +203,7 @@ TEST_F(EngineWinTest, HiddenFilesAreNeitherCountedNorDeleted) {
   EXPECT_TRUE(PathExists(In("T\\.dot.htm")));
   EXPECT_EQ(Caption(RunCaption::ReadCount), "1");
   // With the archive bit alone the same file is examined.
-  ASSERT_TRUE(::SetFileAttributesA(In("T\\hidden.htm").c_str(), FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(::SetFileAttributesW(ToWide(In("T\\hidden.htm")).c_str(), FILE_ATTRIBUTE_ARCHIVE));
   RunWorker();
   EXPECT_FALSE(PathExists(In("T\\hidden.htm")));
 }
@@ -276,7 +276,7 @@ TEST_F(EngineWinTest, FoldersSwappedForLinksDuringAWalkLeadNowhere) {
         "rm -rf T outside moved && mkdir -p T/x1/sub T/x2/sub outside/empty outside/hidden"
         " && touch T/x1/trigger.htm T/x1/f.htm T/x2/trigger.htm T/x2/f.htm"
         " outside/trigger.htm outside/f.htm outside/o.htm && chmod a-w outside/o.htm");
-    ASSERT_TRUE(::SetFileAttributesA(In("outside\\hidden").c_str(),
+    ASSERT_TRUE(::SetFileAttributesW(ToWide(In("outside\\hidden")).c_str(),
                                      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
     bool swapped = false;
     hooked.beforeOpen = [&](const std::string& path) {
@@ -460,9 +460,9 @@ TEST_F(EngineWinTest, TheTempFolderIsEmptiedButKept) {
          " && touch purga-1.tmp purga-a/2.tmp purga-a/b/3.tmp purga-held/4.tmp purga-held/5.tmp"
          " .purga-dot/6.tmp purga-ro.tmp purga-ro/7.tmp && chmod a-w purga-ro.tmp"),
       0);
-  ::SetFileAttributesA((temp + "purga-ro").c_str(),
+  ::SetFileAttributesW(ToWide((temp + "purga-ro")).c_str(),
                        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY);
-  const HANDLE held = ::CreateFileA((temp + "purga-held\\4.tmp").c_str(), GENERIC_READ,
+  const HANDLE held = ::CreateFileW(ToWide((temp + "purga-held\\4.tmp")).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   CleanFolderTree(*wide);
@@ -516,7 +516,7 @@ TEST(CleanupWinTest, WithoutTmpAndTempTheProfileIsNeverEmptied) {
   ASSERT_TRUE(test::MakeFile(marker));
   CleanFolderTree(*folder);
   EXPECT_TRUE(PathExists(marker));
-  ::DeleteFileA(marker.c_str());
+  ::DeleteFileW(ToWide(marker).c_str());
 }
 
 // One entry committed to the URL cache with the cache's own calls.
@@ -566,7 +566,7 @@ TEST(CleanupWinTest, RecentDocumentsAreCleared) {
   EraseRecentDocuments();
   // Wine forgets the list (its registry key); the shortcut files stay.
   EXPECT_NE(::RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened), ERROR_SUCCESS);
-  ::DeleteFileA(document);
+  ::DeleteFileW(ToWide(document).c_str());
   char recent[MAX_PATH] = {};
   if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_RECENT, nullptr, 0, recent)))
     Sh("rm -f '" + test::UnixPath(recent) + "'/purga-recent*");

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/win32/CodePage.h"
 #include "platform/win32/Win32Api.h"
 
 namespace purga::test {
@@ -16,9 +17,7 @@ inline std::string UnixPath(const std::string& windowsPath) {
   static const auto convert = reinterpret_cast<Converter>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
   if (convert == nullptr) return {};
-  wchar_t wide[MAX_PATH * 4] = {};
-  ::MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 4);
-  char* unix = convert(wide);
+  char* unix = convert(ToWide(windowsPath).c_str());
   if (unix == nullptr) return {};
   std::string result(unix);
   ::HeapFree(::GetProcessHeap(), 0, unix);
@@ -27,8 +26,8 @@ inline std::string UnixPath(const std::string& windowsPath) {
 
 // Runs a /bin/sh script on the Linux side (Wine starts Unix programs) and
 // returns its exit status, or -1 when it could not run or did not end within
-// a minute. The script must not hold double quotes. The command line is ANSI:
-// Japanese text arrives as UTF-8. Wine gives no handle to wait on for a Unix
+// a minute. The script must not hold double quotes. The command line is code page 932
+// text: Japanese text arrives as UTF-8. Wine gives no handle to wait on for a Unix
 // program, so the script leaves its status in a file that is waited for.
 inline int Sh(const std::string& script) {
   static int counter = 0;
@@ -43,28 +42,29 @@ inline int Sh(const std::string& script) {
   // Unix path.
   std::string command = "\\\\?\\unix\\bin\\sh -c \"( " + script + " ); echo $? > '" + unixStatus +
                         ".part' && mv '" + unixStatus + ".part' '" + unixStatus + "'\"";
-  STARTUPINFOA startup = {};
+  std::wstring wide = ToWide(command);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!::CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process))
     return -1;
   ::CloseHandle(process.hProcess);
   ::CloseHandle(process.hThread);
   const ULONGLONG deadline = ::GetTickCount64() + 60000;
-  while (::GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  while (::GetFileAttributesW(ToWide(status).c_str()) == INVALID_FILE_ATTRIBUTES) {
     if (::GetTickCount64() > deadline) return -1;
     ::Sleep(2);
   }
   char text[16] = {};
   DWORD read = 0;
-  const HANDLE file = ::CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  const HANDLE file = ::CreateFileW(ToWide(status).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     ::ReadFile(file, text, sizeof text - 1, &read, nullptr);
     ::CloseHandle(file);
   }
-  ::DeleteFileA(status.c_str());
+  ::DeleteFileW(ToWide(status).c_str());
   return read == 0 ? -1 : std::atoi(text);
 }
 
@@ -84,14 +84,16 @@ bool PumpUntil(Done done, DWORD timeoutMs = 60000) {
   return true;
 }
 
-inline DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+inline DWORD AttributesOf(const std::string& path) {
+  return ::GetFileAttributesW(ToWide(path).c_str());
+}
 inline bool PathExists(const std::string& path) {
   return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 inline bool MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
-  const HANDLE file =
-      ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+  const HANDLE file = ::CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    attributes, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   ::WriteFile(file, "x", 1, &written, nullptr);

@@ -78,7 +78,7 @@ void SetLocalWriteTime(const std::string& path, const CivilDateTime& when) {
   FILETIME local{}, utc{};
   SystemTimeToFileTime(&system, &local);
   LocalFileTimeToFileTime(&local, &utc);
-  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+  HANDLE file = CreateFileW(ToWide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
   SetFileTime(file, nullptr, nullptr, &utc);
@@ -90,13 +90,13 @@ std::vector<int> Fields(const CivilDateTime& when) {
 }
 
 void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
   DWORD written = 0;
   WriteFile(file, "data", 4, &written, nullptr);
   CloseHandle(file);
-  SetFileAttributesA(path.c_str(), attributes);
+  SetFileAttributesW(ToWide(path).c_str(), attributes);
 }
 
 class FileUpdateTest : public ::testing::Test {
@@ -107,7 +107,7 @@ class FileUpdateTest : public ::testing::Test {
     GetTempPathA(MAX_PATH, temp);
     base_ = std::string(temp) + "purga_file_update";
     RemoveTree(ToWide(base_));
-    CreateDirectoryA(base_.c_str(), nullptr);
+    CreateDirectoryW(ToWide(base_).c_str(), nullptr);
     window_ = new TFileUp();
     window_->Form::Show();
   }
@@ -121,7 +121,7 @@ class FileUpdateTest : public ::testing::Test {
   // A fresh folder of this test, shown in the list.
   std::string ShowFolder(const std::string& name) {
     const std::string folder = base_ + "\\" + name;
-    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryW(ToWide(folder).c_str(), nullptr);
     HTREEITEM item = window_->ShellTreeView1.Reveal(folder);
     EXPECT_NE(item, nullptr) << folder;
     window_->ShellTreeView1.Select(item);
@@ -180,14 +180,14 @@ TEST_F(FileUpdateTest, ControlsWhereTheFormPutsThem) {
     const char* caption;
     Bounds bounds;
   } cases[] = {
-      {Window().Panel2, Panel::kClassName, "アドレス", {0, 0, 67, 25}},
-      {Window().Panel3, Panel::kClassName, nullptr, {67, 0, w - 67, 25}},
+      {Window().Panel2, "PurgaPanel", "アドレス", {0, 0, 67, 25}},
+      {Window().Panel3, "PurgaPanel", nullptr, {67, 0, w - 67, 25}},
       {Window().ShellTreeView1, "SysTreeView32", nullptr, {0, 25, 189, paneHeight}},
-      {Window().Splitter1, Splitter::kClassName, nullptr, {189, 25, 5, paneHeight}},
+      {Window().Splitter1, "PurgaSplitter", nullptr, {189, 25, 5, paneHeight}},
       {Window().ShellListView1, "SysListView32", nullptr, {0, 0, paneWidth, paneHeight - 69}},
-      {Window().Panel5, Panel::kClassName, nullptr, {0, paneHeight - 69, paneWidth, 69}},
+      {Window().Panel5, "PurgaPanel", nullptr, {0, paneHeight - 69, paneWidth, 69}},
       {Window().Label3, "Static", "ﾌｧｲﾙ名", {8, 16, -1, -1}},
-      {Window().PatsUp, Panel::kClassName, nullptr, {52, 8, 449, 21}},
+      {Window().PatsUp, "PurgaPanel", nullptr, {52, 8, 449, 21}},
       {Window().Label1, "Static", "日付", {24, 45, -1, -1}},
       {Window().DateTimePicker1, "SysDateTimePick32", nullptr, {52, 41, 101, 21}},
       {Window().Label2, "Static", "時間", {178, 45, -1, -1}},
@@ -259,7 +259,7 @@ TEST_F(FileUpdateTest, TreeSelectionRules) {
 
   // "Favorites" keeps the list and clears the status line.
   const std::string favourites = base_ + "\\Favorites";
-  CreateDirectoryA(favourites.c_str(), nullptr);
+  CreateDirectoryW(ToWide(favourites).c_str(), nullptr);
   Window().ShellTreeView1.Select(Window().ShellTreeView1.Reveal(favourites));
   EXPECT_EQ(Window().StatusBar1.Text(), "  ");
   EXPECT_EQ(List().Root(), listed);
@@ -273,7 +273,7 @@ TEST_F(FileUpdateTest, ListsFilesOnlyInShellOrderWithDetails) {
   MakeFile(folder + "\\b.txt");
   MakeFile(folder + "\\a.txt");
   MakeFile(folder + "\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
-  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\sub")).c_str(), nullptr);
   List().Refresh();
   EXPECT_EQ(Rows(), (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_GE(List().ColumnCount(), 3);
@@ -301,11 +301,11 @@ TEST_F(FileUpdateTest, FolderChangesReReadTheList) {
     return Rows() == std::vector<std::string>{"first.txt", "second.txt"};
   }));
   EXPECT_EQ(List().SelectedIndex(), 0);
-  MoveFileA((folder + "\\first.txt").c_str(), (folder + "\\third.txt").c_str());
+  MoveFileW(ToWide((folder + "\\first.txt")).c_str(), ToWide((folder + "\\third.txt")).c_str());
   EXPECT_TRUE(PumpUntil([&] {
     return Rows() == std::vector<std::string>{"second.txt", "third.txt"};
   }));
-  DeleteFileA((folder + "\\second.txt").c_str());
+  DeleteFileW(ToWide((folder + "\\second.txt")).c_str());
   EXPECT_TRUE(PumpUntil([&] { return Rows() == std::vector<std::string>{"third.txt"}; }));
 }
 
@@ -348,7 +348,7 @@ TEST_F(FileUpdateTest, ReadOnlyFileGetsItsTimeOnceTheBoxIsCleared) {
   const std::string file = folder + "\\locked.txt";
   MakeFile(file);
   SetLocalWriteTime(file, {2022, 1, 2, 3, 4, 6});
-  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(ToWide(file).c_str(), FILE_ATTRIBUTE_READONLY);
   List().Refresh();
   Pick(file);
   EXPECT_EQ(SelectedReadOnly, 1);
@@ -357,12 +357,12 @@ TEST_F(FileUpdateTest, ReadOnlyFileGetsItsTimeOnceTheBoxIsCleared) {
   SetPickers({2020, 5, 6, 7, 8, 10});
   PressChange();  // still read-only: the file does not open for writing
   EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2022, 1, 2, 3, 4, 6}));
-  EXPECT_TRUE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(GetFileAttributesW(ToWide(file).c_str()) & FILE_ATTRIBUTE_READONLY);
 
   SetReadOnlyBox(false);
   PressChange();  // the attribute goes first, after the time step
   EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2022, 1, 2, 3, 4, 6}));
-  EXPECT_FALSE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(GetFileAttributesW(ToWide(file).c_str()) & FILE_ATTRIBUTE_READONLY);
 
   PressChange();
   EXPECT_EQ(Fields(LocalWriteTime(file)), (std::vector<int>{2020, 5, 6, 7, 8, 10}));
@@ -372,24 +372,24 @@ TEST_F(FileUpdateTest, ChangeClearsSystemBitAndSetsExactlyTheBox) {
   const std::string folder = ShowFolder("bits");
   const std::string file = folder + "\\system.txt";
   MakeFile(file, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-  ASSERT_TRUE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_SYSTEM);
+  ASSERT_TRUE(GetFileAttributesW(ToWide(file).c_str()) & FILE_ATTRIBUTE_SYSTEM);
   List().Refresh();
   Pick(file);
   SetReadOnlyBox(true);
   PressChange();
   // Wine reports the archive bit on every file; read-only and no system bit.
-  EXPECT_EQ(GetFileAttributesA(file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+  EXPECT_EQ(GetFileAttributesW(ToWide(file).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
             static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   SetReadOnlyBox(false);
   PressChange();
-  EXPECT_EQ(GetFileAttributesA(file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE, 0u);
+  EXPECT_EQ(GetFileAttributesW(ToWide(file).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE, 0u);
 }
 
 TEST_F(FileUpdateTest, PressesThatPickNothingChangeNothing) {
   const std::string folder = ShowFolder("nothing");
   const std::string kept = folder + "\\kept.txt";
   MakeFile(kept);
-  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\sub")).c_str(), nullptr);
   List().Refresh();
   Pick(kept);
   ASSERT_EQ(Picked(), kept);
@@ -417,7 +417,7 @@ TEST_F(FileUpdateTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
   // The file vanishes after the list showed it (the list has not re-read).
   const int row = List().IndexOf(gone);
   ASSERT_GE(row, 0);
-  ASSERT_TRUE(DeleteFileA(gone.c_str()));
+  ASSERT_TRUE(DeleteFileW(ToWide(gone).c_str()));
   List().SelectIndex(row);
   Window().ShellListView1MouseDown();
   EXPECT_EQ(Picked(), gone);
@@ -428,8 +428,8 @@ TEST_F(FileUpdateTest, AVanishedFileIsPickedAndChangeTouchesNoOtherFile) {
   SetReadOnlyBox(true);
   PressChange();
   EXPECT_EQ(Fields(LocalWriteTime(kept)), (std::vector<int>{2010, 10, 10, 10, 10, 10}));
-  EXPECT_FALSE(GetFileAttributesA(kept.c_str()) & FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(GetFileAttributesW(ToWide(kept).c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(GetFileAttributesW(ToWide(gone).c_str()), INVALID_FILE_ATTRIBUTES);
   SetReadOnlyBox(false);
 }
 
@@ -452,7 +452,7 @@ TEST_F(FileUpdateTest, ChangeNeverWritesADateTheFileWasNotShownWith) {
   SetReadOnlyBox(true);
   PressChange();
   EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{1975, 6, 1, 12, 0, 0}));
-  EXPECT_TRUE(GetFileAttributesA(old.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(GetFileAttributesW(ToWide(old).c_str()) & FILE_ATTRIBUTE_READONLY);
   SetReadOnlyBox(false);
   PressChange();
   EXPECT_EQ(Fields(LocalWriteTime(old)), (std::vector<int>{1975, 6, 1, 12, 0, 0}));
@@ -501,7 +501,7 @@ TEST_F(FileUpdateTest, AFileNamedOutsideTheCodePageIsChangedThroughTheList) {
   EXPECT_EQ(Fields(LocalWriteTime(wide)), (std::vector<int>{2021, 3, 4, 5, 6, 8}));
   EXPECT_NE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(Ticks(TimesOf(decoy).write), before);
-  EXPECT_EQ(GetFileAttributesA(decoy.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(GetFileAttributesW(ToWide(decoy).c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -568,34 +568,34 @@ std::vector<std::string> SubNodes(ShellTree& tree, HTREEITEM item) {
 
 TEST_F(FileUpdateTest, RenameThroughTheShellMenuReReadsTheFolder) {
   const std::string folder = ShowFolder("menu-rename");
-  CreateDirectoryA((folder + "\\before").c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\before")).c_str(), nullptr);
   ShellTree& tree = Window().ShellTreeView1;
   const HTREEITEM parent = tree.Reveal(folder);
   const HTREEITEM item = tree.Reveal(folder + "\\before");
   ASSERT_NE(item, nullptr);
   // Made since the tree read the folder: the command's re-read shows it.
-  CreateDirectoryA((folder + "\\made-outside").c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\made-outside")).c_str(), nullptr);
   // "名前の変更(&R)" edits the name in place.
   ASSERT_TRUE(RightClickNode(tree, item, [](HWND menu) { PostMessageA(menu, WM_CHAR, 'r', 0); }));
   HWND edit = TreeView_GetEditControl(tree.Handle());
   ASSERT_NE(edit, nullptr) << "no label edit";
   SetWindowTextW(edit, L"after");
   TreeView_EndEditLabelNow(tree.Handle(), FALSE);
-  EXPECT_NE(GetFileAttributesA((folder + "\\after").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(ToWide((folder + "\\after")).c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(SubNodes(tree, parent), (std::vector<std::string>{"after", "made-outside"}));
 }
 
 TEST_F(FileUpdateTest, ExpandingANodeAgainReReadsItKeepingWhatIsExpandedBelow) {
   const std::string folder = ShowFolder("expand");
   for (const char* name : {"\\a", "\\a\\inner", "\\b"})
-    CreateDirectoryA((folder + name).c_str(), nullptr);
+    CreateDirectoryW(ToWide((folder + name)).c_str(), nullptr);
   ShellTree& tree = Window().ShellTreeView1;
   ASSERT_NE(tree.Reveal(folder + "\\a\\inner"), nullptr);
   const HTREEITEM item = tree.Selected();
   ASSERT_EQ(tree.PathOf(item).text, folder);
   EXPECT_EQ(SubNodes(tree, item), (std::vector<std::string>{"a +", "b"}));
-  CreateDirectoryA((folder + "\\c").c_str(), nullptr);
-  RemoveDirectoryA((folder + "\\b").c_str());
+  CreateDirectoryW(ToWide((folder + "\\c")).c_str(), nullptr);
+  RemoveDirectoryW(ToWide((folder + "\\b")).c_str());
   // Collapsed and expanded again with the keyboard, as a user would.
   SetFocus(tree.Handle());
   SendMessageA(tree.Handle(), WM_KEYDOWN, VK_LEFT, 0);
@@ -616,7 +616,7 @@ TEST_F(FileUpdateTest, LabelEditRenamesTheFileOnDisk) {
   SetWindowTextW(edit, L"new.txt");
   SetFocus(Window().BitBtn1.Handle());  // leaving the edit keeps the name
   EXPECT_TRUE(PumpUntil([&] { return Rows() == std::vector<std::string>{"new.txt"}; }));
-  EXPECT_NE(GetFileAttributesA((folder + "\\new.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(ToWide((folder + "\\new.txt")).c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(List().SelectedIndex(), 0);
 }
 

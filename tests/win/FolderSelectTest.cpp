@@ -27,14 +27,14 @@ constexpr char kConfirm[] = "確認";
 constexpr char kNotSelectable[] = "選択できないフォルダーです。";
 
 std::string TempFolder() {
-  char buffer[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, buffer);
-  return buffer;
+  wchar_t buffer[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, buffer);
+  return ToAnsiExact(buffer).text;
 }
 
-std::string CurrentDirectory() {
-  char buffer[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, buffer);
+std::wstring CurrentDirectory() {
+  wchar_t buffer[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, buffer);
   return buffer;
 }
 
@@ -91,7 +91,7 @@ class FolderSelectTest : public ::testing::Test {
     InstallWin32Platform();
     base_ = TempFolder() + "purga_folder_dialog";
     RemoveTree(ToWide(base_));
-    CreateDirectoryA(base_.c_str(), nullptr);
+    CreateDirectoryW(ToWide(base_).c_str(), nullptr);
     dialog_ = new TSelect_Folder();
   }
   static void TearDownTestSuite() {
@@ -110,7 +110,7 @@ class FolderSelectTest : public ::testing::Test {
   }
   std::string MakeFolder(const std::string& name) {
     const std::string path = base_ + "\\" + name;
-    CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(ToWide(path).c_str(), nullptr);
     return path;
   }
 
@@ -194,7 +194,7 @@ TEST_F(FolderSelectTest, RefusesVirtualNetworkAndMissingDrives) {
       Dialog().ShellTreeView1.Select(computer);
     else
       Dialog().SelectionChanged(path, true);
-    const std::string before = CurrentDirectory();
+    const std::wstring before = CurrentDirectory();
     const SetOutcome outcome = PressSet(Dialog(), kConfirm);
     EXPECT_TRUE(outcome.boxSeen);
     EXPECT_EQ(outcome.boxText, kNotSelectable);
@@ -214,21 +214,25 @@ TEST_F(FolderSelectTest, EmptyPathTellsAndCloses) {
 }
 
 TEST_F(FolderSelectTest, AcceptsAFolderWithoutQuestion) {
-  const std::string folder = MakeFolder("accepted");
-  SelectFolder(folder);
-  EXPECT_EQ(Dialog().FolderPath, folder);
-  const std::string before = CurrentDirectory();
-  const SetOutcome outcome = PressSet(Dialog());
-  EXPECT_TRUE(outcome.closed);
-  EXPECT_EQ(outcome.result, IDOK);
-  EXPECT_EQ(Dialog().FolderSet, 1);
-  EXPECT_EQ(Dialog().FolderPath, folder);
-  EXPECT_EQ(CurrentDirectory(), before);
-  // The next showing starts afresh, with the path where it was.
-  PostMessageA(Dialog().SpeedButton2.Handle(), BM_CLICK, 0, 0);
-  EXPECT_EQ(Dialog().ShowModal(nullptr), IDCANCEL);
-  EXPECT_EQ(Dialog().FolderSet, 0);
-  EXPECT_EQ(Dialog().Panel3.Text(), folder);
+  // The chosen path is the program's code page 932 bytes, whatever the
+  // system's code page: "ソ" and "表" end in '\\', "ツ" in 'c'.
+  for (const char* name : {"accepted", "ソフト表ツ"}) {
+    const std::string folder = MakeFolder(name);
+    SelectFolder(folder);
+    EXPECT_EQ(Dialog().FolderPath, folder);
+    const std::wstring before = CurrentDirectory();
+    const SetOutcome outcome = PressSet(Dialog());
+    EXPECT_TRUE(outcome.closed);
+    EXPECT_EQ(outcome.result, IDOK);
+    EXPECT_EQ(Dialog().FolderSet, 1);
+    EXPECT_EQ(Dialog().FolderPath, folder);
+    EXPECT_EQ(CurrentDirectory(), before);
+    // The next showing starts afresh, with the path where it was.
+    PostMessageA(Dialog().SpeedButton2.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(Dialog().ShowModal(nullptr), IDCANCEL);
+    EXPECT_EQ(Dialog().FolderSet, 0);
+    EXPECT_EQ(Dialog().Panel3.Text(), folder);
+  }
 }
 
 TEST_F(FolderSelectTest, DriveRootAsksFirst) {
@@ -249,8 +253,8 @@ TEST_F(FolderSelectTest, VanishedFolderGoesToTheErrorReportAndRefreshDropsIt) {
   const std::string folder = MakeFolder("vanishing");
   const HTREEITEM item = SelectFolder(folder);
   ASSERT_NE(item, nullptr);
-  ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
-  const std::string before = CurrentDirectory();
+  ASSERT_TRUE(RemoveDirectoryW(ToWide(folder).c_str()));
+  const std::wstring before = CurrentDirectory();
   const SetOutcome outcome = PressSet(Dialog(), "Purgator");
   EXPECT_TRUE(outcome.boxSeen);
   EXPECT_TRUE(outcome.boxIcon);  // the general error report's stop icon
@@ -267,9 +271,9 @@ TEST_F(FolderSelectTest, VanishedFolderGoesToTheErrorReportAndRefreshDropsIt) {
 
 TEST_F(FolderSelectTest, RefreshKeepsExpansionSelectionAndTopNode) {
   const std::string folder = MakeFolder("refresh");
-  CreateDirectoryA((folder + "\\one").c_str(), nullptr);
-  CreateDirectoryA((folder + "\\one\\inner").c_str(), nullptr);
-  CreateDirectoryA((folder + "\\two").c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\one")).c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\one\\inner")).c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\two")).c_str(), nullptr);
   const HTREEITEM parent = Dialog().ShellTreeView1.Reveal(folder);
   ASSERT_NE(parent, nullptr);
   const HTREEITEM inner = Dialog().ShellTreeView1.Reveal(folder + "\\one\\inner");
@@ -277,10 +281,10 @@ TEST_F(FolderSelectTest, RefreshKeepsExpansionSelectionAndTopNode) {
   Dialog().ShellTreeView1.Select(parent);
   const HTREEITEM top = TreeView_GetFirstVisible(Tree());
 
-  CreateDirectoryA((folder + "\\three").c_str(), nullptr);
-  CreateDirectoryA((folder + "\\hidden").c_str(), nullptr);
-  SetFileAttributesA((folder + "\\hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
-  RemoveDirectoryA((folder + "\\two").c_str());
+  CreateDirectoryW(ToWide((folder + "\\three")).c_str(), nullptr);
+  CreateDirectoryW(ToWide((folder + "\\hidden")).c_str(), nullptr);
+  SetFileAttributesW(ToWide((folder + "\\hidden")).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  RemoveDirectoryW(ToWide((folder + "\\two")).c_str());
   SendMessageA(Dialog().SpeedButton3.Handle(), BM_CLICK, 0, 0);
 
   std::vector<std::string> names;
@@ -332,8 +336,8 @@ TEST_F(FolderSelectTest, LabelEditRenamesTheFolderOnDisk) {
   SetWindowTextW(edit, L"after");
   SendMessageA(Tree(), TVM_ENDEDITLABELNOW, FALSE, 0);
   const std::string renamed = base_ + "\\after";
-  EXPECT_NE(GetFileAttributesA(renamed.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(ToWide(renamed).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(ToWide(folder).c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(Dialog().ShellTreeView1.PathOf(item).text, renamed);
   // The selected folder's new path is the dialog's path.
   EXPECT_EQ(Dialog().FolderPath, renamed);
@@ -347,8 +351,8 @@ TEST_F(FolderSelectTest, NamesWithoutExactAnsiFormAreRefused) {
   const std::wstring base = ToWide(base_);
   for (const wchar_t* name : {L"caf\u00e9", L"yen\u00a5sign"}) {
     SCOPED_TRACE(ToAnsiExact(name).text);
-    CreateDirectoryA((base_ + "\\cafe").c_str(), nullptr);
-    CreateDirectoryA((base_ + "\\yen\\sign").c_str(), nullptr);
+    CreateDirectoryW(ToWide((base_ + "\\cafe")).c_str(), nullptr);
+    CreateDirectoryW(ToWide((base_ + "\\yen\\sign")).c_str(), nullptr);
     ASSERT_TRUE(CreateDirectoryW((base + L"\\" + name).c_str(), nullptr));
     const HTREEITEM parent = SelectFolder(base_);
     SendMessageA(Dialog().SpeedButton3.Handle(), BM_CLICK, 0, 0);
@@ -385,13 +389,13 @@ TEST(ShellNamesTest, ExactConversionOnly) {
 TEST_F(FolderSelectTest, PathsLongerThan255BytesAreRefused) {
   // Double-byte names: the limit counts bytes, not characters.
   std::string longest = base_ + "\\" + ToAnsiExact(std::wstring(60, L'漢')).text;
-  CreateDirectoryA(longest.c_str(), nullptr);
+  CreateDirectoryW(ToWide(longest).c_str(), nullptr);
   const size_t pad = 255 - longest.size() - 1;
   const std::string fits = longest + "\\" + std::string(pad, 'x');
   const std::string tooLong = fits + "y";
   ASSERT_EQ(fits.size(), 255u);
-  ASSERT_TRUE(CreateDirectoryA(fits.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA(tooLong.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(ToWide(fits).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(ToWide(tooLong).c_str(), nullptr));
 
   SelectFolder(tooLong);
   ASSERT_EQ(Dialog().FolderPath, tooLong);

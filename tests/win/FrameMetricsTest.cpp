@@ -116,7 +116,7 @@ TEST(FrameMetricsTest, ClassicFramesGiveTheFormsTheirDrawnSizes) {
 TEST(FrameMetricsTest, Windows10FramesKeepEveryControlInside) {
   if (GetEnvironmentVariableA(kChildVariable, nullptr, 0) != 0) GTEST_SKIP() << "in the child";
   const std::string report = test::TestExeFolder() + "windows10-frames.txt";
-  DeleteFileA(report.c_str());
+  DeleteFileW(ToWide(report).c_str());
   int code;
   {
     // Windows 10's own values, in twips: 22, 1 and 4 pixels.

@@ -1,5 +1,6 @@
 #include "tests/win/GuiTestSupport.h"
 
+#include <iterator>
 #include <vector>
 
 namespace purga::test {
@@ -44,18 +45,21 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
   char className[64] = {};
   GetClassNameA(hwnd, className, sizeof className);
   if (std::string(className) != "#32770") return TRUE;
-  char caption[512] = {};
-  GetWindowTextA(hwnd, caption, sizeof caption);
-  if (*search->caption != caption) return TRUE;
+  // Read as Windows holds it: the program's code page 932 caption, as
+  // UTF-16.
+  wchar_t caption[512] = {};
+  GetWindowTextW(hwnd, caption, std::size(caption));
+  if (ToWide(*search->caption) != caption) return TRUE;
   search->found = hwnd;
   return FALSE;
 }
 
 std::string TextOf(HWND hwnd) {
-  const int length = GetWindowTextLengthA(hwnd);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(hwnd, text.data(), length + 1)));
-  return text;
+  const int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
+  bool usedDefault = false;
+  return ToAnsiNoBestFit(text, usedDefault).value_or(std::string());
 }
 
 }  // namespace
@@ -122,7 +126,7 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
   file.bfOffBits = sizeof file + sizeof info.bmiHeader;
   file.bfSize = file.bfOffBits + imageSize;
   bool ok = false;
-  HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE out = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out != INVALID_HANDLE_VALUE) {
     DWORD written = 0;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/CodePage.h"
 #include "platform/win32/Win32Api.h"
 
 namespace purga::test {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "PurgaVersion.h"
 #include "common/Hensu.h"
 #include "engine/DeleteF.h"
+#include "platform/win32/CodePage.h"
 #include "platform/win32/Win32Api.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/SettingsFile.h"
@@ -30,14 +32,30 @@ std::string ClassOf(HWND hwnd) {
   return name;
 }
 
-std::string TooltipText(HWND tooltip, HWND tool) {
-  char text[256] = {};
-  TOOLINFOA info{};
-  info.cbSize = TTTOOLINFOA_V2_SIZE;
+// The program's code page 932 text as Windows must hold it whatever the
+// system's code page: read by Windows' own conversion, not the program's.
+std::wstring AsWindowsHoldsIt(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(
+      static_cast<size_t>(MultiByteToWideChar(932, 0, text.data(), static_cast<int>(text.size()),
+                                              wide.data(), static_cast<int>(wide.size()))));
+  return wide;
+}
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t text[256] = {};
+  GetWindowTextW(hwnd, text, std::size(text));
+  return text;
+}
+
+std::wstring TooltipText(HWND tooltip, HWND tool) {
+  wchar_t text[256] = {};
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
   info.hwnd = GetParent(tool);
   info.uId = reinterpret_cast<UINT_PTR>(tool);
   info.lpszText = text;
-  SendMessageA(tooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&info));
+  SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&info));
   return text;
 }
 
@@ -49,9 +67,9 @@ class MainFormTest : public ::testing::Test {
     StopRequested = 0;
     RunGuard = 0;
     // Each window starts from the defaults.
-    const std::string settings = *SettingsFilePath();
-    SetFileAttributesA(settings.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(settings.c_str());
+    const std::u16string settings = *SettingsFilePath();
+    SetFileAttributesW(Wide(settings), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(Wide(settings));
     window_ = std::make_unique<TMainCrt>();
   }
   void TearDown() override {
@@ -71,9 +89,7 @@ class MainFormTest : public ::testing::Test {
 
 TEST_F(MainFormTest, WindowFrame) {
   HWND hwnd = window_->Handle();
-  char caption[64] = {};
-  GetWindowTextA(hwnd, caption, sizeof caption);
-  EXPECT_STREQ(caption, "Purgator　Ver. " PURGA_VERSION_TEXT);
+  EXPECT_EQ(WindowText(hwnd), AsWindowsHoldsIt("Purgator　Ver. " PURGA_VERSION_TEXT));
   RECT outer;
   GetWindowRect(hwnd, &outer);
   EXPECT_EQ(outer.left, 215);
@@ -203,7 +219,7 @@ TEST_F(MainFormTest, EveryControlWhereTheLayoutPutsIt) {
     HWND parent = *row.parent ? Find(row.parent).Handle() : window_->Handle();
     EXPECT_EQ(GetParent(hwnd), parent);
     EXPECT_EQ(ClassOf(hwnd), row.className);
-    EXPECT_EQ(control.Text(), row.caption);
+    EXPECT_EQ(WindowText(hwnd), AsWindowsHoldsIt(row.caption));
     const Bounds b = control.GetBounds();
     EXPECT_EQ(b.left, row.bounds.left);
     EXPECT_EQ(b.top, row.bounds.top);
@@ -215,7 +231,7 @@ TEST_F(MainFormTest, EveryControlWhereTheLayoutPutsIt) {
       EXPECT_GT(b.width, 0);
       EXPECT_GE(b.height, 12);
     }
-    EXPECT_EQ(TooltipText(tooltip, hwnd), row.hint);
+    EXPECT_EQ(TooltipText(tooltip, hwnd), AsWindowsHoldsIt(row.hint));
     if (*row.hint) ++hints;
     EXPECT_TRUE(IsWindowVisible(parent) || !IsWindowVisible(window_->Handle()));
   }
@@ -249,9 +265,9 @@ TEST_F(MainFormTest, EveryControlWhereTheLayoutPutsIt) {
     Control& e = Find(boxes[i][3]);
     for (Control* c : {&d, &s, &e}) EXPECT_EQ(GetParent(c->Handle()), group);
     EXPECT_EQ(ClassOf(d.Handle()), "Button");
-    EXPECT_EQ(d.Text(), "削除");
+    EXPECT_EQ(WindowText(d.Handle()), AsWindowsHoldsIt("削除"));
     EXPECT_EQ(d.GetBounds(), (Bounds{12, 18, 90, 17}));
-    EXPECT_EQ(s.Text(), "サイズ指示");
+    EXPECT_EQ(WindowText(s.Handle()), AsWindowsHoldsIt("サイズ指示"));
     EXPECT_EQ(s.GetBounds(), (Bounds{12, 37, 90, 17}));
     EXPECT_EQ(ClassOf(e.Handle()), "Edit");
     EXPECT_EQ(e.GetBounds(), (Bounds{12, 57, 82, 21}));
@@ -271,9 +287,9 @@ TEST_F(MainFormTest, FontOfTheForms) {
     SCOPED_TRACE(name);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(Find(name).Handle(), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
-    LOGFONTA lf{};
-    ASSERT_NE(GetObjectA(font, sizeof lf, &lf), 0);
-    EXPECT_STREQ(lf.lfFaceName, "ＭＳ Ｐゴシック");
+    LOGFONTW lf{};
+    ASSERT_NE(GetObjectW(font, sizeof lf, &lf), 0);
+    EXPECT_STREQ(lf.lfFaceName, L"ＭＳ Ｐゴシック");
     EXPECT_EQ(lf.lfHeight, -12);
     EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
   }
@@ -315,7 +331,7 @@ TEST_F(MainFormTest, ClicksAndTypingStoreTheirFieldsAtOnce) {
   Click("CheckBox26");
 
   // Typing into the spin edit, then the arrows.
-  SetWindowTextA(spin.Handle(), "1234");
+  SetWindowTextW(spin.Handle(), L"1234");
   EXPECT_EQ(DeleteSettings.Rules[12].ThresholdKB, 1234);
   RECT arrows;
   GetClientRect(spin.Arrows(), &arrows);
@@ -324,7 +340,7 @@ TEST_F(MainFormTest, ClicksAndTypingStoreTheirFieldsAtOnce) {
   SendMessageA(spin.Arrows(), WM_LBUTTONUP, 0, upper);
   EXPECT_EQ(spin.Text(), "1235");
   EXPECT_EQ(DeleteSettings.Rules[12].ThresholdKB, 1235);
-  SetWindowTextA(spin.Handle(), "");
+  SetWindowTextW(spin.Handle(), L"");
   EXPECT_EQ(DeleteSettings.Rules[12].ThresholdKB, 1);
   // The edit takes at most five characters.
   SendMessageA(spin.Handle(), EM_SETSEL, 0, -1);
@@ -380,26 +396,27 @@ class TempTree {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     root_ = std::string(temp) + name;
-    CreateDirectoryA(root_.c_str(), nullptr);
+    CreateDirectoryW(ToWide(root_).c_str(), nullptr);
   }
   ~TempTree() {
     for (const std::string& file : files_) {
-      SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(file.c_str());
+      SetFileAttributesW(ToWide(file).c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(ToWide(file).c_str());
     }
-    RemoveDirectoryA(root_.c_str());
+    RemoveDirectoryW(ToWide(root_).c_str());
   }
   void AddFile(const std::string& name, size_t bytes) {
     const std::string path = root_ + "\\" + name;
     files_.push_back(path);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     std::string content(bytes, 'x');
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(file);
   }
   bool Exists(const std::string& name) const {
-    return GetFileAttributesA((root_ + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(ToWide((root_ + "\\" + name)).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
   const std::string& Root() const { return root_; }
 
@@ -470,7 +487,7 @@ TEST_F(MainFormTest, StartRunsOverARealFolderToItsCounters) {
   // The last hand-over clears the progress text.
   EXPECT_EQ(Find("ProgressText").Text(), "");
   // Start saved the settings first.
-  EXPECT_NE(GetFileAttributesA(SettingsFilePath()->c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(Wide(*SettingsFilePath())), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(MainFormTest, ShutDownStopsARunAndWaitsForItsEnd) {
@@ -585,11 +602,11 @@ TEST_F(MainFormTest, StartAsksFirstAndNoStartsNothing) {
 }
 
 TEST_F(MainFormTest, SaveFailureIsReportedAndKeepsTheWindowOpen) {
-  const std::string settings = *SettingsFilePath();
+  const std::u16string settings = *SettingsFilePath();
   window_->Show();
   ASSERT_TRUE(PumpUntil([this] { return IsWindowVisible(window_->Handle()) != FALSE; }));
   // A settings file held open without sharing cannot be written.
-  HANDLE held = CreateFileA(settings.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  HANDLE held = CreateFileW(Wide(settings), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   MessageBoxAnswerer report("Purgator", IDOK);
   SendMessageA(window_->Handle(), WM_CLOSE, 0, 0);
@@ -630,7 +647,7 @@ TEST_F(MainFormTest, ShownModallyAndHiddenWhenClosed) {
   EXPECT_TRUE(IsWindowEnabled(owner));
   EXPECT_FALSE(IsWindowVisible(form));
   EXPECT_TRUE(IsWindow(form));  // hidden, not destroyed
-  EXPECT_NE(GetFileAttributesA(SettingsFilePath()->c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW(Wide(*SettingsFilePath())), INVALID_FILE_ATTRIBUTES);
   DestroyWindow(owner);
 }
 
@@ -677,7 +694,7 @@ TEST_F(MainFormTest, Screenshot) {
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   PumpUntil([] { return false; }, 300);  // let the window manager settle the frame
   const std::string folder = test::TestExeFolder() + "screenshots";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryW(ToWide(folder).c_str(), nullptr);
   EXPECT_TRUE(test::SaveWindowBitmap(hwnd, folder + "\\MainCrt.bmp"));
   // The counters' own colours, a pixel inside their borders.
   HDC screen = GetDC(nullptr);

@@ -26,12 +26,12 @@ class SettingsFileWinTest : public ::testing::Test {
     ::GetSystemDirectoryA(system, MAX_PATH);
     path_ = std::string(system) + "\\Purga.in";
     // The folder's state before the test, put back afterwards.
-    attributes_ = ::GetFileAttributesA(path_.c_str());
+    attributes_ = ::GetFileAttributesW(ToWide(path_).c_str());
     if (attributes_ != INVALID_FILE_ATTRIBUTES) {
-      ::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::SetFileAttributesW(ToWide(path_).c_str(), FILE_ATTRIBUTE_NORMAL);
       saved_ = ReadWholeFile(path_);
     }
-    ::DeleteFileA(path_.c_str());
+    ::DeleteFileW(ToWide(path_).c_str());
     std::memset(&DeleteSettings, 0, sizeof DeleteSettings);
     InitSettings();
   }
@@ -40,7 +40,7 @@ class SettingsFileWinTest : public ::testing::Test {
     test::RemoveTree(path_);
     if (saved_) {
       WriteWholeFile(path_, *saved_);
-      ::SetFileAttributesA(path_.c_str(), attributes_);
+      ::SetFileAttributesW(ToWide(path_).c_str(), attributes_);
     }
   }
 
@@ -56,7 +56,7 @@ class SettingsFileWinTest : public ::testing::Test {
 };
 
 TEST_F(SettingsFileWinTest, LivesInTheSystemFolder) {
-  EXPECT_EQ(SettingsFilePath(), path_);
+  EXPECT_EQ(SettingsFilePath(), Os().ToWide(path_));
   Start();
   SaveSettings(controls_);
   EXPECT_EQ(ReadWholeFile(path_), ExpectedDefaultRecord());
@@ -73,7 +73,7 @@ TEST_F(SettingsFileWinTest, LivesInTheSystemFolder) {
 TEST_F(SettingsFileWinTest, MissingFileGivesTheDefaults) {
   Start();
   EXPECT_EQ(RecordBytes(), ExpectedDefaultRecord());
-  EXPECT_EQ(::GetFileAttributesA(path_.c_str()), INVALID_FILE_ATTRIBUTES)
+  EXPECT_EQ(::GetFileAttributesW(ToWide(path_).c_str()), INVALID_FILE_ATTRIBUTES)
       << "not created by a load";
 }
 
@@ -123,12 +123,12 @@ void ExpectSaveDeniedAccess(SettingsControls& controls) {
 TEST_F(SettingsFileWinTest, ReadOnlyFileGivesTheDefaultsAndTheSaveFailsWithAccessDenied) {
   const std::string record = RecordWithReservedBytes();
   ASSERT_TRUE(WriteWholeFile(path_, record));
-  ASSERT_TRUE(::SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(::SetFileAttributesW(ToWide(path_).c_str(), FILE_ATTRIBUTE_READONLY));
   // Wine maps the read-only bit to the Unix write permissions, which do not
   // stop root.
   const HANDLE probe =
-      ::CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, 0, nullptr);
+      ::CreateFileW(ToWide(path_).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe != INVALID_HANDLE_VALUE) {
     ::CloseHandle(probe);
     GTEST_SKIP() << "read-only files are writable for this user (Wine run as root)";
@@ -141,11 +141,12 @@ TEST_F(SettingsFileWinTest, ReadOnlyFileGivesTheDefaultsAndTheSaveFailsWithAcces
 }
 
 TEST_F(SettingsFileWinTest, FolderInTheFilesPlaceGivesTheDefaultsAndTheSaveFailsWithAccessDenied) {
-  ASSERT_TRUE(::CreateDirectoryA(path_.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(ToWide(path_).c_str(), nullptr));
   Start();
   EXPECT_EQ(RecordBytes(), ExpectedDefaultRecord());
   ExpectSaveDeniedAccess(controls_);
-  EXPECT_EQ(::GetFileAttributesA(path_.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(::GetFileAttributesW(ToWide(path_).c_str()),
+            static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 }  // namespace

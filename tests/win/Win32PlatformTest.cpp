@@ -20,7 +20,13 @@ class Win32PlatformTest : public ::testing::Test {
   Win32Platform& os_;
 };
 
-TEST(Win32Environment, AnsiCodePageIsJapanese) { EXPECT_EQ(::GetACP(), 932u); }
+// The prefix is the Windows it was made for: Japanese (932) unless the run
+// asked for another system code page.
+TEST(Win32Environment, SystemCodePageIsThePrefixs) {
+  char wanted[8] = "932";
+  ::GetEnvironmentVariableA("PURGA_CODEPAGE", wanted, sizeof wanted);
+  EXPECT_EQ(::GetACP(), static_cast<UINT>(std::stoul(wanted)));
+}
 
 TEST(Win32Environment, FormsFontIsMappedToIpaPGothic) {
   // Without the mapping Wine would fall back to its first Japanese font, the
@@ -28,28 +34,29 @@ TEST(Win32Environment, FormsFontIsMappedToIpaPGothic) {
   const char* face = "ＭＳ Ｐゴシック";
   const HDC dc = ::CreateCompatibleDC(nullptr);
   ASSERT_NE(dc, nullptr);
-  const HFONT font = ::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+  const HFONT font = ::CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                   DEFAULT_PITCH | FF_DONTCARE, face);
+                                   DEFAULT_PITCH | FF_DONTCARE, ToWide(face).c_str());
   ASSERT_NE(font, nullptr);
   const HGDIOBJ old = ::SelectObject(dc, font);
 
-  char selected[LF_FACESIZE] = {};
-  ::GetTextFaceA(dc, sizeof selected, selected);
-  EXPECT_STREQ(selected, face);
-  TEXTMETRICA metrics = {};
-  ASSERT_TRUE(::GetTextMetricsA(dc, &metrics));
+  wchar_t selected[LF_FACESIZE] = {};
+  ::GetTextFaceW(dc, LF_FACESIZE, selected);
+  EXPECT_EQ(std::wstring(selected), ToWide(face));
+  TEXTMETRICW metrics = {};
+  ASSERT_TRUE(::GetTextMetricsW(dc, &metrics));
   EXPECT_EQ(metrics.tmCharSet, SHIFTJIS_CHARSET);
-  std::vector<char> outline(::GetOutlineTextMetricsA(dc, 0, nullptr));
+  std::vector<char> outline(::GetOutlineTextMetricsW(dc, 0, nullptr));
   ASSERT_FALSE(outline.empty());
-  auto* otm = reinterpret_cast<OUTLINETEXTMETRICA*>(outline.data());
-  ASSERT_NE(::GetOutlineTextMetricsA(dc, static_cast<UINT>(outline.size()), otm), 0u);
-  const std::string fullName = outline.data() + reinterpret_cast<size_t>(otm->otmpFullName);
-  EXPECT_EQ(fullName.rfind("IPAPGothic", 0), 0u) << fullName;
+  auto* otm = reinterpret_cast<OUTLINETEXTMETRICW*>(outline.data());
+  ASSERT_NE(::GetOutlineTextMetricsW(dc, static_cast<UINT>(outline.size()), otm), 0u);
+  const std::wstring fullName = reinterpret_cast<const wchar_t*>(
+      outline.data() + reinterpret_cast<size_t>(otm->otmpFullName));
+  EXPECT_EQ(fullName.rfind(L"IPAPGothic", 0), 0u);
   // Proportional: an i is narrower than a W.
   SIZE narrow, wide;
-  ::GetTextExtentPoint32A(dc, "i", 1, &narrow);
-  ::GetTextExtentPoint32A(dc, "W", 1, &wide);
+  ::GetTextExtentPoint32W(dc, L"i", 1, &narrow);
+  ::GetTextExtentPoint32W(dc, L"W", 1, &wide);
   EXPECT_LT(narrow.cx, wide.cx);
 
   ::SelectObject(dc, old);
@@ -130,7 +137,7 @@ TEST_F(Win32PlatformTest, ListingsByPatternAndThroughTheFolderAgree) {
   test::ScratchFolder folder("purga-find");
   const std::string name = "\x83\x5c\x95\x5c.txt";  // ソ表.txt
   ASSERT_TRUE(test::WriteWholeFile(folder / name, std::string(1234, 'x')));
-  ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(ToWide((folder / "sub")).c_str(), nullptr));
 
   FindEntry entry;
   const Listed byPattern = ListAll(os_, os_.FindFirst(os_.ToWide(folder / "*.*"), entry), entry);
@@ -173,7 +180,7 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
     ASSERT_NE(made, INVALID_HANDLE_VALUE);
     ::CloseHandle(made);
   }
-  ASSERT_TRUE(::CreateDirectoryA((folder / "sub").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(ToWide((folder / "sub")).c_str(), nullptr));
   ASSERT_TRUE(test::WriteWholeFile(folder / "sub\\in.txt", "x"));
 
   const EntryHandle top =
@@ -220,10 +227,10 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
   ASSERT_TRUE(os_.GetEntryInfo(sub, info));
   EXPECT_EQ(info.attributes, kAttrDirectory);
   EXPECT_FALSE(os_.DeleteEntry(sub));
-  ASSERT_TRUE(::DeleteFileA((folder / "sub\\in.txt").c_str()));
+  ASSERT_TRUE(::DeleteFileW(ToWide((folder / "sub\\in.txt")).c_str()));
   EXPECT_TRUE(os_.DeleteEntry(sub));
   os_.CloseEntry(sub);
-  EXPECT_EQ(::GetFileAttributesA((folder / "sub").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(::GetFileAttributesW(ToWide((folder / "sub")).c_str()), INVALID_FILE_ATTRIBUTES);
   os_.CloseEntry(top);
 }
 
@@ -248,14 +255,17 @@ TEST_F(Win32PlatformTest, TimeConversionsRoundTrip) {
 }
 
 TEST_F(Win32PlatformTest, CurrentDirectoryRoundTrips) {
-  std::string before;
+  std::u16string before;
   ASSERT_TRUE(os_.GetCurrentDirectory(before));
   test::ScratchFolder folder("purga-cwd");
-  ASSERT_TRUE(os_.SetCurrentDirectory(folder.Path()));
-  std::string now;
+  // A name that no single code page holds: the folder is reached by UTF-16.
+  const std::u16string inside = os_.ToWide(folder.Path()) + u"\\\u00dcnal-\u6f22";
+  ASSERT_TRUE(::CreateDirectoryW(Wide(inside), nullptr));
+  ASSERT_TRUE(os_.SetCurrentDirectory(inside));
+  std::u16string now;
   ASSERT_TRUE(os_.GetCurrentDirectory(now));
-  EXPECT_EQ(now, folder.Path());
-  EXPECT_FALSE(os_.SetCurrentDirectory(folder / "missing"));
+  EXPECT_EQ(now, inside);
+  EXPECT_FALSE(os_.SetCurrentDirectory(os_.ToWide(folder / "missing")));
   ASSERT_TRUE(os_.SetCurrentDirectory(before));
 }
 

@@ -30,12 +30,12 @@ std::string EntryFailureText(uint32_t code) {
 // part; throws FolderEntryError when the folder cannot be entered.
 std::string EnterFolder(const std::string& pattern) {
   Platform& os = Os();
-  std::string saved;
+  std::u16string saved;
   const bool haveSaved = os.GetCurrentDirectory(saved);
   const PatternParts parts = SplitPattern(pattern);
   // Making the drive current fails exactly when it does not exist.
-  if (!parts.drive.empty()) os.SetCurrentDirectory(parts.drive);
-  const bool entered = os.SetCurrentDirectory(parts.directory);
+  if (!parts.drive.empty()) os.SetCurrentDirectory(os.ToWide(parts.drive));
+  const bool entered = os.SetCurrentDirectory(os.ToWide(parts.directory));
   const uint32_t error = entered ? 0 : os.LastError();
   if (haveSaved) os.SetCurrentDirectory(saved);  // ignored when it no longer exists
   if (!entered) throw FolderEntryError(EntryFailureText(error));

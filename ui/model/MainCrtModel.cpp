@@ -3,6 +3,7 @@
 #include "common/Hensu.h"
 #include "common/commFunc.h"
 #include "engine/RunStart.h"
+#include "platform/Platform.h"
 #include "settings/SettingsFile.h"
 #include "ui/model/FolderSelectModel.h"
 
@@ -61,6 +62,6 @@ void MainCrtModel::Start(RunWindow& window) {
 
 void MainCrtModel::Stop() { StopRequested.store(1); }
 
-std::string HelpFilePath() { return ExeFolder + kHelpFileName; }
+std::u16string HelpFilePath() { return ExeFolder + Os().ToWide(kHelpFileName); }
 
 }  // namespace purga

@@ -68,6 +68,6 @@ class MainCrtModel {
 };
 
 // ExeFolder + "Purga.chm".
-std::string HelpFilePath();
+std::u16string HelpFilePath();
 
 }  // namespace purga

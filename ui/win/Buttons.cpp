@@ -5,7 +5,7 @@ namespace purga::win {
 
 namespace {
 
-HCURSOR ArrowCursor() { return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)); }
+HCURSOR ArrowCursor() { return LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)); }
 
 }  // namespace
 
@@ -14,7 +14,7 @@ HCURSOR ArrowCursor() { return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC
 CheckBox::CheckBox(Form& form, HWND parent, const Bounds& bounds, const std::string& caption,
                    CheckBoxModel& model, const std::string& hint)
     : Control(form), model_(model) {
-  CreateChild(parent, "BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, bounds, hint);
+  CreateChild(parent, L"BUTTON", caption, BS_AUTOCHECKBOX | WS_TABSTOP, 0, bounds, hint);
   model_.onViewChanged = [this] { ShowModel(); };
   ShowModel();
 }
@@ -23,14 +23,14 @@ CheckBox::~CheckBox() { model_.onViewChanged = nullptr; }
 
 void CheckBox::ShowModel() {
   const WPARAM state = model_.Checked() ? BST_CHECKED : BST_UNCHECKED;
-  if (static_cast<WPARAM>(SendMessageA(Handle(), BM_GETCHECK, 0, 0)) != state)
-    SendMessageA(Handle(), BM_SETCHECK, state, 0);
+  if (static_cast<WPARAM>(SendMessageW(Handle(), BM_GETCHECK, 0, 0)) != state)
+    SendMessageW(Handle(), BM_SETCHECK, state, 0);
   SetEnabled(model_.Enabled());
 }
 
 void CheckBox::OnCommand(HWND /*from*/, int code) {
   if (code != BN_CLICKED) return;
-  model_.SetChecked(SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED);
+  model_.SetChecked(SendMessageW(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
 // --- SpeedButton ---
@@ -40,7 +40,7 @@ SpeedButton::SpeedButton(Form& form, HWND parent, const Bounds& bounds, const st
     : Control(form), textColour_(textColour) {
   RegisterWindowClass(kClassName, &SpeedButton::ButtonProc, ArrowCursor(), CS_HREDRAW | CS_VREDRAW);
   HWND hwnd = CreateChild(parent, kClassName, caption, 0, 0, bounds, hint);
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void SpeedButton::OnCommand(HWND /*from*/, int code) {
@@ -49,7 +49,7 @@ void SpeedButton::OnCommand(HWND /*from*/, int code) {
 
 LRESULT CALLBACK SpeedButton::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   SpeedButton* button = FromWindow<SpeedButton>(hwnd);
-  if (button == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (button == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
   const auto inside = [hwnd, lParam] {
     RECT r;
     GetClientRect(hwnd, &r);
@@ -81,8 +81,8 @@ LRESULT CALLBACK SpeedButton::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
           button->textColour_ == CLR_INVALID ? GetSysColor(COLOR_BTNTEXT) : button->textColour_;
       if (!IsWindowEnabled(hwnd)) colour = GetSysColor(COLOR_GRAYTEXT);
       SetTextColor(dc, colour);
-      const std::string caption = button->Text();
-      DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
+      const std::wstring caption = button->WideText();
+      DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r,
                 DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
       SelectObject(dc, oldFont);
       EndPaint(hwnd, &ps);
@@ -90,7 +90,7 @@ LRESULT CALLBACK SpeedButton::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     }
     case WM_SETTEXT:
     case WM_ENABLE: {
-      const LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+      const LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
       InvalidateRect(hwnd, nullptr, TRUE);
       return result;
     }
@@ -136,14 +136,14 @@ LRESULT CALLBACK SpeedButton::ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     default:
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 // --- PushButton ---
 
 PushButton::PushButton(Form& form, HWND parent, const Bounds& bounds, const std::string& caption)
     : Control(form) {
-  CreateChild(parent, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, bounds, {});
+  CreateChild(parent, L"BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, 0, bounds, {});
 }
 
 void PushButton::OnCommand(HWND /*from*/, int code) {

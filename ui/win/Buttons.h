@@ -31,7 +31,7 @@ class CheckBox : public Control {
 // BM_CLICK clicks it as the mouse does.
 class SpeedButton : public Control {
  public:
-  static constexpr const char* kClassName = "PurgaSpeedButton";
+  static constexpr const wchar_t* kClassName = L"PurgaSpeedButton";
 
   SpeedButton(Form& form, HWND parent, const Bounds& bounds, const std::string& caption,
               COLORREF textColour = CLR_INVALID, const std::string& hint = {});

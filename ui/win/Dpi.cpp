@@ -5,6 +5,8 @@
 #include <map>
 #include <utility>
 
+#include "platform/win32/CodePage.h"
+
 namespace purga::win {
 
 namespace {
@@ -21,12 +23,12 @@ using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 template <class F>
 F User32(const char* name) {
   return reinterpret_cast<F>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
 GetDpiForMonitorFn DpiForMonitor() {
   static const GetDpiForMonitorFn function = [] {
-    HMODULE shcore = LoadLibraryA("shcore.dll");
+    HMODULE shcore = LoadLibraryW(L"shcore.dll");
     return shcore == nullptr ? nullptr
                              : reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void (*)()>(
                                    GetProcAddress(shcore, "GetDpiForMonitor")));
@@ -83,9 +85,9 @@ HFONT FontAt(int height, int dpi) {
   static std::map<std::pair<int, int>, HFONT> fonts;  // user-interface thread only
   HFONT& font = fonts[{height, dpi}];
   if (font == nullptr)
-    font = CreateFontA(-Scale(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    font = CreateFontW(-Scale(height, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                        SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック");
+                       DEFAULT_PITCH | FF_DONTCARE, ToWide(kFontFace).c_str());
   return font;
 }
 

@@ -10,8 +10,10 @@
 
 namespace purga::win {
 
-// The forms' font height, in pixels at 96 dpi.
+// The forms' font height, in pixels at 96 dpi, and its face (the
+// program's text, handed to Windows in UTF-16).
 inline constexpr int kFontHeight = 12;
+inline constexpr const char* kFontFace = "ＭＳ Ｐゴシック";
 
 // The DPI of the system: of the main monitor when the program started.
 int SystemDpi();
@@ -21,7 +23,7 @@ int WindowDpi(HWND hwnd);
 int MetricAt(int index, int dpi);
 // The frame of a window of these styles at `dpi`.
 FrameInsets FrameAt(DWORD style, DWORD exStyle, int dpi);
-// "ＭＳ Ｐゴシック", Shift-JIS, `height` pixels at 96 dpi scaled to `dpi`.
+// kFontFace, Shift-JIS, `height` pixels at 96 dpi scaled to `dpi`.
 // Made once for each height and DPI, and kept while the program runs.
 HFONT FontAt(int height, int dpi);
 // In WM_NCCREATE: asks Windows 10 of 2016, whose per-monitor mode does not

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/CodePage.h"
 #include "ui/model/FileUpdateDateTime.h"
 
 namespace purga::win {
@@ -28,9 +29,9 @@ CivilDateTime FromSystemTime(const SYSTEMTIME& time) {
 
 Edit::Edit(Form& form, HWND parent, const Bounds& bounds, EditModel& model, const std::string& hint)
     : Control(form), model_(model) {
-  CreateChild(parent, "EDIT", model.Text(), ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-              bounds, hint);
-  if (model.MaxLength() != 0) SendMessageA(Handle(), EM_LIMITTEXT, model.MaxLength(), 0);
+  CreateChild(parent, L"EDIT", model.Text(), ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
+              WS_EX_CLIENTEDGE, bounds, hint);
+  if (model.MaxLength() != 0) SendMessageW(Handle(), EM_LIMITTEXT, model.MaxLength(), 0);
   model_.onViewChanged = [this] { ShowModel(); };
   ShowModel();
 }
@@ -38,12 +39,13 @@ Edit::Edit(Form& form, HWND parent, const Bounds& bounds, EditModel& model, cons
 Edit::~Edit() { model_.onViewChanged = nullptr; }
 
 void Edit::ShowModel() {
-  if (Text() != model_.Text()) {
+  const std::wstring shown = ToWide(model_.Text());
+  if (WideText() != shown) {
     const bool focused = GetFocus() == Handle();
-    SetText(model_.Text());
+    SetWindowTextW(Handle(), shown.c_str());
     if (focused) {
-      const auto end = static_cast<WPARAM>(model_.Text().size());
-      SendMessageA(Handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
+      const auto end = static_cast<WPARAM>(shown.size());
+      SendMessageW(Handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
     }
   }
   SetEnabled(model_.Enabled());
@@ -51,9 +53,17 @@ void Edit::ShowModel() {
 
 void Edit::OnCommand(HWND /*from*/, int code) {
   if (code != EN_CHANGE) return;
-  model_.Typed(Text());
-  // The model may keep less than was typed (a byte limit); show what it kept.
-  if (Text() != model_.Text()) ShowModel();
+  const std::wstring typed = WideText();
+  // What the model shows comes back unchanged: its bytes stay as they are
+  // (code page 932 has twin codes of one character, and a loaded text
+  // would come back as the other twin).
+  if (typed == ToWide(model_.Text())) return;
+  const AnsiName text = ToAnsiExact(typed);
+  // A character that code page 932 lacks is refused: the edit shows the
+  // model's text again. The model may keep less than was typed (a byte
+  // limit); it shows what it kept.
+  if (text.exact) model_.Typed(text.text);
+  ShowModel();
 }
 
 // --- SpinEdit ---
@@ -63,10 +73,10 @@ SpinEdit::SpinEdit(Form& form, HWND parent, const Bounds& bounds, SpinEditModel&
     : Edit(form, parent, bounds, model, hint) {
   // The arrows are placed by Move, not by the up-down control: its own
   // alignment overlaps the edit's border and changes the outer size.
-  arrows_ = CreateWindowExA(0, UPDOWN_CLASSA, "", WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS, 0, 0, 0, 0,
-                            GetParent(Handle()), nullptr, GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(arrows_, UDM_SETRANGE32, SpinEditModel::kMinValue, SpinEditModel::kMaxValue);
-  SendMessageA(arrows_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle()), 0);
+  arrows_ = CreateWindowExW(0, UPDOWN_CLASSW, L"", WS_CHILD | WS_VISIBLE | UDS_ARROWKEYS, 0, 0, 0,
+                            0, GetParent(Handle()), nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(arrows_, UDM_SETRANGE32, SpinEditModel::kMinValue, SpinEditModel::kMaxValue);
+  SendMessageW(arrows_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle()), 0);
   AddWindow(arrows_);
   if (!hint.empty()) AddTooltip(arrows_, hint);
   Move(OwnerForm().Scaled(DesignBounds()));
@@ -120,13 +130,13 @@ bool SpinEdit::OnNotify(NMHDR& header, LRESULT& result) {
 DateTimePicker::DateTimePicker(Form& form, HWND parent, const Bounds& bounds, DWORD style,
                                int fontHeight)
     : Control(form) {
-  CreateChild(parent, DATETIMEPICK_CLASSA, "", style | WS_TABSTOP, 0, bounds, {});
+  CreateChild(parent, DATETIMEPICK_CLASSW, "", style | WS_TABSTOP, 0, bounds, {});
   SetFontHeight(fontHeight);
 }
 
 double DateTimePicker::Value() const {
   SYSTEMTIME time{};
-  if (SendMessageA(Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
+  if (SendMessageW(Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID)
     return 0;
   return EncodeDateTime(FromSystemTime(time));
 }
@@ -134,7 +144,7 @@ double DateTimePicker::Value() const {
 void DateTimePicker::SetValue(double value) {
   SYSTEMTIME time = ToSystemTime(DecodeDateTime(value));
   settingValue_ = true;
-  SendMessageA(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+  SendMessageW(Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
   settingValue_ = false;
 }
 

@@ -3,12 +3,13 @@
 
 #include <exception>
 
+#include "platform/win32/CodePage.h"
 #include "ui/model/ErrorText.h"
 
 namespace purga::win {
 
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags) {
-  return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+  return MessageBoxW(owner, ToWide(text).c_str(), ToWide(caption).c_str(), flags);
 }
 
 void ShowErrorReport(HWND owner, const std::string& message) {

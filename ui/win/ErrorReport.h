@@ -11,14 +11,14 @@
 namespace purga::win {
 
 // Runs `handler`. A std::exception (IoError included) or any other exception
-// that escapes it is shown as MessageBoxA(owner, text, "Purgator",
+// that escapes it is shown as MessageBoxW(owner, text, "Purgator",
 // MB_OK | MB_ICONSTOP). True when the handler ran to its end.
 bool RunReported(HWND owner, const std::function<void()>& handler);
 
 // Shows the report for one message.
 void ShowErrorReport(HWND owner, const std::string& message);
 
-// MessageBoxA with Shift-JIS text; returns the button pressed (IDOK, IDYES...).
+// A message box of Shift-JIS texts; returns the button pressed (IDOK, IDYES...).
 int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT flags);
 
 }  // namespace purga::win

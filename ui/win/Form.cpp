@@ -7,13 +7,14 @@
 
 #include <algorithm>
 
+#include "platform/win32/CodePage.h"
 #include "ui/win/ErrorReport.h"
 
 namespace purga::win {
 
 namespace {
 
-constexpr const char* kFormClass = "PurgaForm";
+constexpr const wchar_t* kFormClass = L"PurgaForm";
 constexpr int kTooltipWidth = 600;  // before a hint breaks into lines
 
 void InitControlsOnce() {
@@ -40,17 +41,18 @@ bool ScreenRectOf(HWND hwnd, ScreenRect& rect) {
 
 Control::~Control() = default;
 
-HWND Control::CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
-                          DWORD exStyle, const Bounds& bounds, const std::string& hint) {
+HWND Control::CreateChild(HWND parent, const wchar_t* className, const std::string& text,
+                          DWORD style, DWORD exStyle, const Bounds& bounds,
+                          const std::string& hint) {
   id_ = form_.NextControlId();
   design_ = bounds;
   const Bounds at = form_.Scaled(bounds);
   HWND owner = parent != nullptr ? parent : form_.Handle();
-  hwnd_ = CreateWindowExA(exStyle, className, text.c_str(), style | WS_CHILD | WS_VISIBLE, at.left,
-                          at.top, at.width, at.height, owner,
+  hwnd_ = CreateWindowExW(exStyle, className, ToWide(text).c_str(), style | WS_CHILD | WS_VISIBLE,
+                          at.left, at.top, at.width, at.height, owner,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
-                          GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+                          GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
   AddWindow(hwnd_);
   hint_ = hint;
   if (!hint.empty()) AddTooltip(hwnd_, hint);
@@ -63,13 +65,14 @@ void Control::AddWindow(HWND hwnd) {
 }
 
 void Control::AddTooltip(HWND hwnd, const std::string& hint) {
-  TOOLINFOA tool{};
-  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = GetParent(hwnd);
   tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
-  tool.lpszText = const_cast<char*>(hint.c_str());
-  SendMessageA(form_.Tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  std::wstring text = ToWide(hint);  // the tooltip keeps a copy
+  tool.lpszText = text.data();
+  SendMessageW(form_.Tooltip(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void Control::NotifyForm(int code) {
@@ -78,11 +81,11 @@ void Control::NotifyForm(int code) {
                           handled);
 }
 
-void Control::RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor, UINT style) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA wc{};
+void Control::RegisterWindowClass(const wchar_t* name, WNDPROC proc, HCURSOR cursor, UINT style) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  if (GetClassInfoExA(instance, name, &wc)) return;
+  if (GetClassInfoExW(instance, name, &wc)) return;
   wc.cbSize = sizeof wc;
   wc.style = style;
   wc.lpfnWndProc = proc;
@@ -90,7 +93,7 @@ void Control::RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor
   wc.hCursor = cursor;
   wc.hbrBackground = nullptr;  // the procedures paint their own background
   wc.lpszClassName = name;
-  RegisterClassExA(&wc);
+  RegisterClassExW(&wc);
 }
 
 Bounds Control::GetBounds() const {
@@ -111,11 +114,11 @@ HFONT Control::Font() const { return form_.Font(fontHeight_); }
 
 void Control::SetFontHeight(int height) {
   fontHeight_ = height;
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
 }
 
 void Control::DpiChanged() {
-  SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
   Move(form_.Scaled(design_));
 }
 
@@ -123,31 +126,36 @@ bool Control::Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
 
 void Control::SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
 
-std::string Control::Text() const {
-  const int length = GetWindowTextLengthA(hwnd_);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const int got = GetWindowTextA(hwnd_, text.data(), length + 1);
+std::wstring Control::WideText() const {
+  const int length = GetWindowTextLengthW(hwnd_);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(hwnd_, text.data(), length + 1);
   text.resize(static_cast<size_t>(std::max(got, 0)));
   return text;
 }
 
-void Control::SetText(const std::string& text) { SetWindowTextA(hwnd_, text.c_str()); }
+std::string Control::Text() const {
+  bool usedDefault = false;
+  return ToAnsiNoBestFit(WideText(), usedDefault).value_or(std::string());
+}
+
+void Control::SetText(const std::string& text) { SetWindowTextW(hwnd_, ToWide(text).c_str()); }
 
 // --- Form ---
 
 Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, FormSize size) {
   InitControlsOnce();
-  HINSTANCE instance = GetModuleHandleA(nullptr);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
   static const bool registered = [instance] {
-    WNDCLASSEXA wc{};
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = &Form::StaticWindowProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kFormClass;
-    return RegisterClassExA(&wc) != 0;
+    return RegisterClassExW(&wc) != 0;
   }();
   (void)registered;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -159,7 +167,7 @@ Form::Form(const std::string& caption, const Bounds& bounds, FormBorder border, 
   // top-left corner as the window's.)
   dpi_ = SystemDpi();
   const ScreenRect outer = FormRect(bounds, clientSized, FrameAt(style, kExStyle, dpi_), dpi_);
-  CreateWindowExA(kExStyle, kFormClass, caption.c_str(), style, outer.left, outer.top,
+  CreateWindowExW(kExStyle, kFormClass, ToWide(caption).c_str(), style, outer.left, outer.top,
                   outer.Width(), outer.Height(), nullptr, nullptr, instance, this);
   if (const int dpi = WindowDpi(hwnd_); dpi != dpi_) {
     dpi_ = dpi;
@@ -176,7 +184,7 @@ void Form::DestroyControls() {
   if (tooltip_ != nullptr) DestroyWindow(tooltip_);
   tooltip_ = nullptr;
   if (hwnd_ != nullptr) {
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
   hwnd_ = nullptr;
@@ -185,16 +193,24 @@ void Form::DestroyControls() {
 }
 
 LRESULT CALLBACK Form::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A form of fixed size keeps the size it was drawn at, also where the
+  // system's caption font makes the least width of a title bar larger (the
+  // launcher, on Windows 10 frames outside Japanese). Asked before
+  // WM_NCCREATE, when the window is made.
+  if (msg == WM_GETMINMAXINFO && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) == 0) {
+    reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {0, 0};
+    return 0;
+  }
   Form* form;
   if (msg == WM_NCCREATE) {
-    form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     form->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
     ScaleNonClientArea(hwnd);
   } else {
-    form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
-  if (form == nullptr || form->destroying_) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (form == nullptr || form->destroying_) return DefWindowProcW(hwnd, msg, wParam, lParam);
   return form->WindowProc(msg, wParam, lParam);
 }
 
@@ -221,7 +237,7 @@ LRESULT Form::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
-  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+  return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
 LRESULT Form::RouteChildMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
@@ -265,12 +281,12 @@ Control* Form::FindControl(const std::string& name) const {
 
 HWND Form::Tooltip() {
   if (tooltip_ == nullptr && hwnd_ != nullptr) {
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTooltipWidth));
+                               GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTooltipWidth));
   }
   return tooltip_;
 }
@@ -278,7 +294,7 @@ HWND Form::Tooltip() {
 int Form::ShowModal(HWND owner) {
   if (modal_) return 0;
   // The owner keeps the form above it and away from the task bar.
-  SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   modal_ = true;
   closing_ = false;
   modalResult_ = 0;
@@ -290,16 +306,16 @@ int Form::ShowModal(HWND owner) {
   SetActiveWindow(hwnd_);
   MSG msg;
   while (!closing_) {
-    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
       // The program is ending: leave the loop and let the outer loop see it.
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
     if (got == -1) break;
-    if (!IsDialogMessageA(hwnd_, &msg)) {
+    if (!IsDialogMessageW(hwnd_, &msg)) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
   }
   // Re-enable the owner before hiding, so that activation returns to it.
@@ -315,7 +331,7 @@ void Form::EndModal(int result) {
   modalResult_ = result;
   closing_ = true;
   // Wake the modal loop if nothing else is waiting.
-  PostMessageA(hwnd_, WM_NULL, 0, 0);
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
 }
 
 void Form::Close() {
@@ -343,7 +359,7 @@ void Form::PlaceForFirstShowing() {
   if (!ScreenRectOf(hwnd_, window)) return;
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
-  if (!GetMonitorInfoA(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
   const RECT& work = monitor.rcWork;
   const ScreenPoint kept = KeptOnWorkArea(window, {work.left, work.top, work.right, work.bottom});
   if (kept.x != window.left || kept.y != window.top)
@@ -354,8 +370,8 @@ void Form::ChangeDpi(int dpi, const RECT& suggested) {
   if (dpi <= 0 || hwnd_ == nullptr || destroying_) return;
   dpi_ = dpi;
   if (tooltip_ != nullptr) {
-    SendMessageA(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTooltipWidth));
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kTooltipWidth));
   }
   for (const auto& control : controls_) control->DpiChanged();
   DpiChanged();

@@ -70,7 +70,11 @@ class Control {
   HFONT Font() const;
   bool Enabled() const;
   virtual void SetEnabled(bool enabled);
+  // The window's text as Windows holds it, in UTF-16.
+  std::wstring WideText() const;
+  // The same in code page 932: a character that it lacks comes out as "?".
   std::string Text() const;
+  // Shows the program's text (code page 932).
   void SetText(const std::string& text);
   const std::string& Hint() const { return hint_; }
 
@@ -78,7 +82,7 @@ class Control {
   // Creates the control's main window on `parent` at `bounds` (96-dpi
   // figures, scaled to the form's DPI) with the forms' font, and registers
   // it with the form; the hint becomes its tooltip.
-  HWND CreateChild(HWND parent, const char* className, const std::string& text, DWORD style,
+  HWND CreateChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style,
                    DWORD exStyle, const Bounds& bounds, const std::string& hint);
   // A font of another height than the forms' (pixels at 96 dpi).
   void SetFontHeight(int height);
@@ -101,10 +105,10 @@ class Control {
   // For controls of a window class of their own: registers the class once
   // (the procedure paints its own background), and finds the control that
   // a window of it stores in GWLP_USERDATA.
-  static void RegisterWindowClass(const char* name, WNDPROC proc, HCURSOR cursor, UINT style);
+  static void RegisterWindowClass(const wchar_t* name, WNDPROC proc, HCURSOR cursor, UINT style);
   template <class T>
   static T* FromWindow(HWND hwnd) {
-    return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
 
  private:
@@ -194,7 +198,7 @@ class Form {
   // form takes its new size: for figures of the form's own (icons).
   virtual void DpiChanged() {}
   // The form's own messages; the default handles close, resize, a change of
-  // DPI and routing, and calls DefWindowProcA for the rest.
+  // DPI and routing, and calls DefWindowProcW for the rest.
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
 
   // Destroys the window and the controls. A form whose controls show models

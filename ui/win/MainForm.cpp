@@ -8,6 +8,7 @@
 #include <new>
 
 #include "engine/DeleteF.h"
+#include "platform/win32/CodePage.h"
 #include "ui/win/ErrorReport.h"
 #include "ui/win/FolderSelect.h"
 
@@ -16,7 +17,7 @@ namespace purga::win {
 TMainCrt* MainCrt = nullptr;
 
 void OpenHelpFile(HWND owner) {
-  ShellExecuteA(owner, "Open", HelpFilePath().c_str(), nullptr, nullptr, SW_SHOW);
+  ShellExecuteW(owner, L"Open", Wide(HelpFilePath()), nullptr, nullptr, SW_SHOW);
 }
 
 namespace {

@@ -7,7 +7,7 @@ namespace purga::win {
 
 namespace {
 
-HCURSOR ArrowCursor() { return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)); }
+HCURSOR ArrowCursor() { return LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)); }
 
 }  // namespace
 
@@ -17,18 +17,18 @@ Label::Label(Form& form, HWND parent, int left, int top, const std::string& capt
              const std::string& hint)
     : Control(form) {
   // SS_NOTIFY lets the label see the mouse, which its tooltip needs.
-  CreateChild(parent, "STATIC", caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, {left, top, 0, 0},
+  CreateChild(parent, L"STATIC", caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, {left, top, 0, 0},
               hint);
   Move(OwnerForm().Scaled(DesignBounds()));
 }
 
 void Label::Move(const Bounds& bounds) {
   // As large as its text in its font, wherever it goes.
-  const std::string caption = Text();
+  const std::wstring caption = WideText();
   HDC dc = GetDC(Handle());
   HGDIOBJ old = SelectObject(dc, Font());
   SIZE size{};
-  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
   SelectObject(dc, old);
   ReleaseDC(Handle(), dc);
   Control::Move({bounds.left, bounds.top, size.cx, size.cy});
@@ -43,13 +43,13 @@ Panel::Panel(Form& form, HWND parent, const Bounds& bounds, const PanelLook& loo
   brush_ = CreateSolidBrush(look.colour == CLR_INVALID ? GetSysColor(COLOR_BTNFACE) : look.colour);
   HWND hwnd =
       CreateChild(parent, kClassName, caption, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, bounds, hint);
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 Panel::~Panel() {
   if (caption_ != nullptr) caption_->onViewChanged = nullptr;
-  if (Handle() != nullptr && IsWindow(Handle())) SetWindowLongPtrA(Handle(), GWLP_USERDATA, 0);
+  if (Handle() != nullptr && IsWindow(Handle())) SetWindowLongPtrW(Handle(), GWLP_USERDATA, 0);
   DeleteObject(brush_);
 }
 
@@ -65,7 +65,7 @@ void Panel::OnCommand(HWND /*from*/, int code) {
 
 LRESULT CALLBACK Panel::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Panel* panel = FromWindow<Panel>(hwnd);
-  if (panel == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (panel == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_COMMAND:
     case WM_NOTIFY: {
@@ -87,7 +87,7 @@ LRESULT CALLBACK Panel::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
       return 0;
     }
     case WM_SETTEXT: {
-      const LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+      const LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
       InvalidateRect(hwnd, nullptr, TRUE);
       return result;
     }
@@ -106,7 +106,7 @@ LRESULT CALLBACK Panel::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     default:
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void Panel::Paint(HDC dc) {
@@ -116,21 +116,21 @@ void Panel::Paint(HDC dc) {
   HGDIOBJ oldFont = SelectObject(dc, Font());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(Enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-  const std::string caption = Text();
+  const std::wstring caption = WideText();
   if (look_.edge == Edge::GroupFrame) {
-    TEXTMETRICA tm;
-    GetTextMetricsA(dc, &tm);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
     RECT frame = r;
     frame.top = tm.tmHeight / 2;
     DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
     if (!caption.empty()) {
       SIZE size{};
-      GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+      GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
       // The caption on the frame's top line, a little in from its left end.
       const int at = OwnerForm().Scaled(9);
       RECT text{at - OwnerForm().Scaled(1), 0, at + size.cx + OwnerForm().Scaled(1), tm.tmHeight};
       FillRect(dc, &text, brush_);
-      TextOutA(dc, at, 0, caption.c_str(), static_cast<int>(caption.size()));
+      TextOutW(dc, at, 0, caption.c_str(), static_cast<int>(caption.size()));
     }
     SelectObject(dc, oldFont);
     return;
@@ -164,7 +164,7 @@ void Panel::Paint(HDC dc) {
     format |= look_.align == Align::Left    ? DT_LEFT
               : look_.align == Align::Right ? DT_RIGHT
                                             : DT_CENTER;
-    DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &r, format);
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &r, format);
   }
   SelectObject(dc, oldFont);
 }
@@ -177,7 +177,7 @@ GroupBox::GroupBox(Form& form, HWND parent, const Bounds& bounds, const std::str
 
 StatusBar::StatusBar(Form& form, HWND parent, const Bounds& bounds) : Control(form) {
   // Placed by the form, not by the control itself.
-  CreateChild(parent, STATUSCLASSNAMEA, "",
+  CreateChild(parent, STATUSCLASSNAMEW, "",
               SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0, bounds, {});
 }
 

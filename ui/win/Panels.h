@@ -45,7 +45,7 @@ struct PanelLook {
 // boxes, static texts and bevels are all panels.
 class Panel : public Control {
  public:
-  static constexpr const char* kClassName = "PurgaPanel";
+  static constexpr const wchar_t* kClassName = L"PurgaPanel";
 
   Panel(Form& form, HWND parent, const Bounds& bounds, const PanelLook& look,
         const std::string& caption = {}, const std::string& hint = {});

@@ -66,7 +66,7 @@ class ShellList::Watcher {
 };
 
 ShellList::ShellList(Form& form, HWND parent, const Bounds& bounds) : Control(form) {
-  HWND list = CreateChild(parent, WC_LISTVIEWA, "",
+  HWND list = CreateChild(parent, WC_LISTVIEWW, "",
                           LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
                               LVS_EDITLABELS | LVS_SHAREIMAGELISTS | WS_CLIPSIBLINGS,
                           WS_EX_CLIENTEDGE, bounds, {});
@@ -83,7 +83,7 @@ ShellList::~ShellList() {
 }
 
 void ShellList::SetRoot(const std::string& path) {
-  if (folder_ && lstrcmpiA(path.c_str(), root_.c_str()) == 0) return;
+  if (folder_ && SameTextIgnoringCase(path, root_)) return;
   watcher_.reset();
   root_ = path;
   rootPidl_.Reset();
@@ -274,7 +274,7 @@ LPCITEMIDLIST ShellList::ItemOf(int index) const {
 int ShellList::IndexOf(const std::string& path) const {
   for (int row = 0; row < ItemCount(); ++row) {
     const AnsiName name = ParsingNameOf(row);
-    if (name.exact && lstrcmpiA(name.text.c_str(), path.c_str()) == 0) return row;
+    if (name.exact && SameTextIgnoringCase(name.text, path)) return row;
   }
   return -1;
 }

@@ -1,6 +1,8 @@
 // The shell's context menu, with the menu messages its submenus need.
 #include "ui/win/ShellMenu.h"
 
+#include <iterator>
+
 namespace purga::win {
 
 namespace {
@@ -47,10 +49,12 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UI
 }
 
 std::string VerbOf(IContextMenu* menu, UINT offset) {
-  char verb[256] = {};
-  if (FAILED(menu->GetCommandString(offset, GCS_VERBA, nullptr, verb, sizeof verb))) return {};
-  verb[sizeof verb - 1] = '\0';
-  return verb;
+  wchar_t verb[256] = {};
+  if (FAILED(menu->GetCommandString(offset, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb),
+                                    std::size(verb))))
+    return {};
+  verb[std::size(verb) - 1] = L'\0';
+  return ToAnsiShown(verb);
 }
 
 }  // namespace

@@ -25,8 +25,11 @@ Pidl Pidl::Combine(LPCITEMIDLIST parent, LPCITEMIDLIST child) {
 
 Pidl Pidl::Clone(LPCITEMIDLIST pidl) { return Pidl(ILClone(pidl)); }
 
-AnsiName ToAnsiExact(std::wstring_view wide) {
-  return purga::ToAnsiExact({ToAnsiNoBestFit, ToWide}, wide);
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  const std::wstring wideA = ToWide(a), wideB = ToWide(b);
+  return CompareStringW(kProgramLocale, NORM_IGNORECASE, wideA.data(),
+                        static_cast<int>(wideA.size()), wideB.data(),
+                        static_cast<int>(wideB.size())) == CSTR_EQUAL;
 }
 
 ComPtr<IShellFolder> DesktopFolder() {

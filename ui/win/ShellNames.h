@@ -113,12 +113,12 @@ class OleScope {
   bool ok_;
 };
 
-// A shell name in the program's code page (see AnsiName), converted without
-// best-fit mapping: a character that would need it (one outside the code
-// page, or one that best-fit would turn into a backslash, such as the yen
-// sign U+00A5) makes the result inexact.
-AnsiName ToAnsiExact(std::wstring_view wide);
+using purga::ToAnsiExact;
 using purga::ToWide;
+// Two texts of the program's code page compared as a Japanese system
+// compares them without regard to case (lstrcmpi there), whatever the
+// system's language.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 
 ComPtr<IShellFolder> DesktopFolder();
 // The desktop's item ID list (empty).

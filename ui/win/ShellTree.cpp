@@ -40,7 +40,7 @@ ShellTree::ShellTree(Form& form, HWND parent, const Bounds& bounds, RightClick r
                      Expanding expanding)
     : Control(form), rightClick_(rightClick), expanding_(expanding), desktop_(DesktopFolder()) {
   // Lines and buttons, but none at the root: the desktop stands alone.
-  CreateChild(parent, WC_TREEVIEWA, "",
+  CreateChild(parent, WC_TREEVIEWW, "",
               TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | WS_CLIPSIBLINGS, WS_EX_CLIENTEDGE,
               bounds, {});
   ShowAtDpi();
@@ -359,7 +359,7 @@ void ShellTree::ShowContextMenu() {
   }
   // Renaming is done in place, as a label edit.
   const auto ownVerb = [this, item](const std::string& verb) {
-    if (lstrcmpiA(verb.c_str(), "rename") != 0) return false;
+    if (!SameTextIgnoringCase(verb, "rename")) return false;
     SetFocus(Handle());
     SendMessageW(Handle(), TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(item));
     return true;

@@ -16,9 +16,9 @@ Splitter::Splitter(Form& form, HWND parent, const Bounds& bounds, Control& befor
       keptWidth_{keptWidth, kDesignDpi},
       minSize_(minSize) {
   RegisterWindowClass(kClassName, &Splitter::SplitterProc,
-                      LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_SIZEWE)), 0);
+                      LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)), 0);
   HWND hwnd = CreateChild(parent, kClassName, "", 0, 0, bounds, {});
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void Splitter::MoveTo(int left) {
@@ -41,7 +41,7 @@ int Splitter::KeptWidth() const { return keptWidth_.At(OwnerForm().Dpi()); }
 
 LRESULT CALLBACK Splitter::SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   Splitter* splitter = FromWindow<Splitter>(hwnd);
-  if (splitter == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (splitter == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
   const int x = static_cast<short>(LOWORD(lParam));
   switch (msg) {
     case WM_ERASEBKGND: {
@@ -66,7 +66,7 @@ LRESULT CALLBACK Splitter::SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     default:
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace purga::win

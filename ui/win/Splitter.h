@@ -13,7 +13,7 @@ namespace purga::win {
 // runs again; the splitter holds that width.
 class Splitter : public Control {
  public:
-  static constexpr const char* kClassName = "PurgaSplitter";
+  static constexpr const wchar_t* kClassName = L"PurgaSplitter";
   enum class Kept { Before, After };
 
   // `keptWidth`: the kept neighbour's width at first, pixels at 96 dpi.
