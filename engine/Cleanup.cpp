@@ -54,8 +54,9 @@ std::vector<std::u16string> WithFoldersAbove(std::u16string_view folder) {
 }
 
 // A folder's identity: its volume and its file ID. The 64-bit ID is read,
-// which every volume that has IDs gives alike for every handle; on one that
-// gives none, every folder of it is taken for a forbidden one.
+// which every volume that has IDs gives alike for every handle. None when
+// either cannot be read: on a volume that gives no IDs, every folder is
+// taken for a forbidden one.
 struct Identity {
   uint64_t volume = 0;
   FileId fileId;
@@ -66,7 +67,7 @@ std::optional<Identity> IdentityOf(EntryHandle entry) {
   Identity identity;
   EntryInfo info;
   if (entry == nullptr || !Os().GetEntryVolume(entry, identity.volume) ||
-      !Os().GetEntryInfo(entry, IdSize::Bits64, info))
+      !Os().GetEntryInfo(entry, IdSize::Bits64, info) || !info.fileId.Given())
     return std::nullopt;
   identity.fileId = info.fileId;
   return identity;
