@@ -190,8 +190,8 @@ CheckedEntry TreeWalk::OpenChecked(const FindEntry& entry, EntryKind kind, Entry
   // Its own word, not the listing's, decides. A link opened as itself
   // carries the reparse bit (Windows); where the platform opens what it
   // points to, the name check tells.
-  const bool plain = kind == EntryKind::File ? IsPlainFile(info.attributes)
-                                             : IsPlainFolder(info.attributes);
+  const bool plain =
+      kind == EntryKind::File ? IsPlainFile(info.attributes) : IsPlainFolder(info.attributes);
   if (!plain) return {};
   // Where the volume gives no ID on either side, the name and the handle
   // alone tell.
