@@ -53,9 +53,13 @@ std::vector<std::u16string> WithFoldersAbove(std::u16string_view folder) {
   return folders;
 }
 
-// A folder's identity: its volume and its file ID.
+// A folder's identity: its volume and its file ID. The 64-bit ID is read,
+// which every volume that has IDs gives alike for every handle. None when
+// either cannot be read: on a volume that gives no IDs, every folder is
+// taken for a forbidden one.
 struct Identity {
-  uint64_t volume = 0, fileId = 0;
+  uint64_t volume = 0;
+  FileId fileId;
   bool operator==(const Identity&) const = default;
 };
 
@@ -63,7 +67,7 @@ std::optional<Identity> IdentityOf(EntryHandle entry) {
   Identity identity;
   EntryInfo info;
   if (entry == nullptr || !Os().GetEntryVolume(entry, identity.volume) ||
-      !Os().GetEntryInfo(entry, info))
+      !Os().GetEntryInfo(entry, IdSize::Bits64, info) || !info.fileId.Given())
     return std::nullopt;
   identity.fileId = info.fileId;
   return identity;
@@ -111,10 +115,10 @@ class CleanVisitor : public TreeWalk::Visitor {
  public:
   explicit CleanVisitor(TreeWalk& walk) : walk_(walk) {}
   void File(const FindEntry& entry) override {
-    if (const CheckedEntry file = walk_.OpenFile(entry)) {
-      file.SetAttributes(kAttrArchive);
-      file.Delete();
-    }
+    // A read-only file with a name outside the folder keeps its bit there.
+    FileFacts facts;
+    if (const CheckedEntry file = walk_.OpenFile(entry, facts))
+      DeleteCheckedFile(file, facts, true);
   }
   void Leave(const CheckedEntry& folder, bool top) override {
     if (top) return;

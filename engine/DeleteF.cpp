@@ -142,12 +142,12 @@ void TFileDelte::HandleFile(const FindEntry& entry, TreeWalk& walk) {
 
   bool deleted = false;
   try {
-    // A file that is not the one listed, where it was listed, is reported
-    // like a failed deletion.
-    if (const CheckedEntry file = walk.OpenFile(entry)) {
-      if (FlagSet(DeleteSettings.DeleteReadOnly)) file.SetAttributes(kAttrArchive);
-      deleted = file.Delete();
-    }
+    // A file that is not the one listed, where it was listed, or that its
+    // own handle shows not selected, is reported like a failed deletion.
+    FileFacts facts;
+    if (const CheckedEntry file = walk.OpenFile(entry, facts))
+      if (MatchFile(*extension, SizeKB(facts.size)) == 1)
+        deleted = DeleteCheckedFile(file, facts, FlagSet(DeleteSettings.DeleteReadOnly));
   } catch (...) {
     deleted = false;
   }

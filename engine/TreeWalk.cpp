@@ -56,6 +56,16 @@ CheckedEntry& CheckedEntry::operator=(CheckedEntry&& other) noexcept {
   return *this;
 }
 
+bool DeleteCheckedFile(const CheckedEntry& file, const FileFacts& facts, bool readOnlyToo) {
+  if (facts.links > 1) {
+    if (readOnlyToo && (facts.attributes & kAttrReadOnly) != 0)
+      return Os().DeleteReadOnlyEntry(file.get());
+    return file.Delete();
+  }
+  if (readOnlyToo) file.SetAttributes(kAttrArchive);
+  return file.Delete();
+}
+
 bool NameIsOpenable(const std::u16string& name) {
   return !name.empty() && name != u"." && name != u".." &&
          name.find_first_of(u"\\/") == std::u16string::npos;
@@ -87,7 +97,8 @@ void TreeWalk::Run(Visitor& visitor) {
   while (!levels_.empty()) {
     FindEntry entry;
     if (NextFolder(visitor, entry)) {
-      CheckedEntry folder = OpenChecked(entry, EntryKind::Folder);
+      EntryInfo info;
+      CheckedEntry folder = OpenChecked(entry, EntryKind::Folder, info);
       if (!folder || !InPlace(folder, entry.name)) continue;
       levels_.emplace_back();
       levels_.back().folder = std::move(folder);
@@ -106,10 +117,22 @@ void TreeWalk::Run(Visitor& visitor) {
   }
 }
 
+// The next batch of the folder being walked. Its first listing decides, once
+// for the folder, which IDs its entries are known by: the 128-bit ones where
+// the volume gives them, else the 64-bit ones.
+bool TreeWalk::ReadBatch(bool restart) {
+  Level& level = levels_.back();
+  if (restart && !level.decided) {
+    level.decided = true;
+    if (Os().ReadEntries(Current(), true, IdSize::Bits128, batch_)) return true;
+    level.ids = IdSize::Bits64;
+  }
+  return Os().ReadEntries(Current(), restart, level.ids, batch_);
+}
+
 bool TreeWalk::FilePass(Visitor& visitor) {
-  Platform& os = Os();
   bool left = false;
-  for (bool restart = true; !left && os.ReadEntries(Current(), restart, batch_); restart = false) {
+  for (bool restart = true; !left && ReadBatch(restart); restart = false) {
     for (const FindEntry& entry : batch_) {
       if ((left = visitor.LeavePass())) break;
       if (IsPlainFile(entry.attributes)) visitor.File(entry);
@@ -130,7 +153,7 @@ bool TreeWalk::NextFolder(Visitor& visitor, FindEntry& folder) {
     // The next batch; before it, the stop that the entries still to come
     // would have been asked about.
     if (level.listed && visitor.LeavePass()) break;
-    if (!Os().ReadEntries(Current(), !level.listed, batch_)) break;
+    if (!ReadBatch(!level.listed)) break;
     level.listed = true;
     // Only the sub-folders of one batch are kept while they are walked.
     level.pending.clear();
@@ -145,27 +168,34 @@ bool TreeWalk::NextFolder(Visitor& visitor, FindEntry& folder) {
   return false;
 }
 
-CheckedEntry TreeWalk::OpenFile(const FindEntry& entry) {
-  CheckedEntry file = OpenChecked(entry, EntryKind::File);
-  if (!file || !InPlace(file, entry.name)) return {};
+CheckedEntry TreeWalk::OpenFile(const FindEntry& entry, FileFacts& facts) {
+  EntryInfo info;
+  EntryStandard standard;
+  CheckedEntry file = OpenChecked(entry, EntryKind::File, info);
+  if (!file || !InPlace(file, entry.name) || !Os().GetEntryStandard(file.get(), standard) ||
+      standard.deletePending)
+    return {};
+  facts = {info.attributes, standard.size, standard.links};
   return file;
 }
 
-CheckedEntry TreeWalk::OpenChecked(const FindEntry& entry, EntryKind kind) {
+CheckedEntry TreeWalk::OpenChecked(const FindEntry& entry, EntryKind kind, EntryInfo& info) {
   Platform& os = Os();
-  // A listing that gives no file ID gives nothing to check an entry by.
-  if (!NameIsOpenable(entry.name) || entry.fileId == 0) return {};
+  if (!NameIsOpenable(entry.name)) return {};
   const EntryHandle folder = Current();
   const auto open = [&](uint32_t rights) { return os.OpenChild(folder, entry.name, kind, rights); };
   CheckedEntry opened =
       kind == EntryKind::File ? OpenGranted(kFileRights, open) : OpenGranted(kFolderRights, open);
-  EntryInfo info;
-  if (!opened || !os.GetEntryInfo(opened.get(), info)) return {};
-  // A link opened as itself carries the reparse bit (Windows); where the
-  // platform opens what it points to, that is another entry.
-  if ((info.attributes & kAttrReparsePoint) != 0) return {};
-  if (((info.attributes & kAttrDirectory) != 0) != (kind == EntryKind::Folder)) return {};
-  if (info.fileId != entry.fileId) return {};
+  if (!opened || !os.GetEntryInfo(opened.get(), levels_.back().ids, info)) return {};
+  // Its own word, not the listing's, decides. A link opened as itself
+  // carries the reparse bit (Windows); where the platform opens what it
+  // points to, the name check tells.
+  const bool plain =
+      kind == EntryKind::File ? IsPlainFile(info.attributes) : IsPlainFolder(info.attributes);
+  if (!plain) return {};
+  // Where the volume gives no ID on either side, the name and the handle
+  // alone tell.
+  if (entry.fileId.Given() && info.fileId.Given() && info.fileId != entry.fileId) return {};
   return opened;
 }
 

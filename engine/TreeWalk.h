@@ -3,16 +3,18 @@
 // The top folder is opened once by its path, links followed: the user chose
 // that path, whatever links or mapped drives lead to it. Every entry below it
 // is opened by the name its folder's listing gave, relative to the handle of
-// that folder, a link at it not followed. It is acted on only when it is no
-// link, is of the kind listed and is the very entry listed (its file ID), and
-// when its full name (its volume's device and its path there) is its
-// folder's plus its name: a platform that opens what a link points to (Wine
-// does, for links made outside Windows) gives the target's ID in the listing
-// too, and a file ID is unique on its own volume only, so only the name
-// tells. Listing,
-// attribute changes and deletion then go through that same handle. So another
-// program that renames folders or swaps them for links during a walk cannot
-// lead it out of the tree, and no name and no depth is out of its reach.
+// that folder, a link at it not followed. It is acted on only when its own
+// handle shows a plain word of the kind listed (so no link), when its full
+// name (its volume's device and its path there) is its folder's plus its
+// name, and when its file ID is the listed one wherever the volume gives
+// both. Containment rests on the open relative to a held folder and on the
+// name: a platform that opens what a link points to (Wine does, for links
+// made outside Windows) gives the target's ID in the listing too, a file ID
+// is unique on its own volume only, and some volumes give none. Listing,
+// attribute changes and deletion then go through that same handle. So
+// another program that renames folders or swaps them for links during a
+// walk cannot lead it out of the tree, and no name and no depth is out of
+// its reach.
 #pragma once
 
 #include <string>
@@ -53,6 +55,21 @@ inline bool IsPlainFile(uint32_t word) {
 inline bool IsPlainFolder(uint32_t word) {
   return word == kAttrDirectory || word == (kAttrDirectory | kAttrReadOnly);
 }
+
+// What a checked file's own handle shows: the figures it is judged by, which
+// may differ from its listing's (a hard link's directory entry keeps a stale
+// size; a file put in the place of another may take its ID).
+struct FileFacts {
+  uint32_t attributes = 0;  // one of the two plain words
+  uint64_t size = 0;
+  uint32_t links = 0;  // its names on the volume
+};
+
+// Deletes a checked file. With `readOnlyToo` a read-only one goes too: one
+// with a single name has its word set to 32 (archive alone) first, as ever;
+// one with other names keeps its word, which those names share, and is
+// deleted only where the platform can do so.
+bool DeleteCheckedFile(const CheckedEntry& file, const FileFacts& facts, bool readOnlyToo);
 
 // True when `name`, opened relative to the folder that listed it, can only
 // reach an entry of that folder: not empty, not "." or "..", and without a
@@ -95,9 +112,10 @@ class TreeWalk {
   // the depth.
   void Run(Visitor& visitor);
 
-  // Inside Visitor::File: that file, opened and checked; empty when it is
-  // refused (and then never acted on).
-  CheckedEntry OpenFile(const FindEntry& entry);
+  // Inside Visitor::File: that file, opened and checked, and what its handle
+  // shows; empty when it is refused (and then never acted on), also when it
+  // is going already.
+  CheckedEntry OpenFile(const FindEntry& entry, FileFacts& facts);
 
  private:
   struct Level {
@@ -106,13 +124,16 @@ class TreeWalk {
     size_t next = 0;
     bool listed = false;  // the sub-folder pass has read its first batch
     bool ended = false;
+    bool decided = false;  // its first listing has chosen the IDs
+    IdSize ids = IdSize::Bits128;
     size_t pathLength = 0;  // of path_, for this folder
   };
 
   EntryHandle Current() const;
+  bool ReadBatch(bool restart);
   bool FilePass(Visitor& visitor);
   bool NextFolder(Visitor& visitor, FindEntry& folder);
-  CheckedEntry OpenChecked(const FindEntry& entry, EntryKind kind);
+  CheckedEntry OpenChecked(const FindEntry& entry, EntryKind kind, EntryInfo& info);
   bool InPlace(const CheckedEntry& entry, const std::u16string& name) const;
   std::u16string Joined(const std::u16string& name) const;
 

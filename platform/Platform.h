@@ -16,6 +16,23 @@
 
 namespace purga {
 
+// The file system's ID of an entry: 128 bits (FILE_ID_128) where the volume
+// gives them, else a 64-bit one in `low`. 0 and all ones mean that the
+// volume gives none.
+struct FileId {
+  uint64_t low = 0, high = 0;
+  bool operator==(const FileId&) const = default;
+  bool Given() const {
+    return (low != 0 || high != 0) && (low != ~0ull || (high != 0 && high != ~0ull));
+  }
+};
+
+// Which IDs a listing gives and an open entry is asked for: the 128-bit ones
+// (FileIdExtdDirectoryInformation, FileIdInformation; NTFS and ReFS from
+// Windows 8), or the 64-bit ones (FileIdBothDirectoryInformation,
+// FileInternalInformation), which ReFS gives differently in the two.
+enum class IdSize { Bits128, Bits64 };
+
 // One directory entry as a listing reports it. The name is the file
 // system's own (UTF-16): the program's code page is only how it is shown.
 struct FindEntry {
@@ -23,13 +40,20 @@ struct FindEntry {
   uint32_t attributes = 0;     // the complete attribute word
   uint64_t size = 0;           // end of file, in bytes
   uint64_t lastWriteTime = 0;  // FILETIME (UTC, 100 ns ticks since 1601)
-  uint64_t fileId = 0;         // the file system's ID of the entry; 0 when it gives none
+  FileId fileId;               // none from the find calls
 };
 
 // What GetEntryInfo reads from an open entry.
 struct EntryInfo {
   uint32_t attributes = 0;  // the complete attribute word
-  uint64_t fileId = 0;      // as a listing of its folder gives it
+  FileId fileId;            // of the size asked for; none where the volume gives none
+};
+
+// What GetEntryStandard reads from an open file.
+struct EntryStandard {
+  uint64_t size = 0;   // end of file, in bytes
+  uint32_t links = 0;  // its names on the volume: more than one for hard links
+  bool deletePending = false;
 };
 
 // Opaque handles; nullptr always means "failed / none".
@@ -112,9 +136,12 @@ class Platform {
   virtual EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) = 0;
   virtual EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
                                 uint32_t rights) = 0;
-  // The attribute word (FileBasicInformation) and the file ID
-  // (FileInternalInformation) of the open entry.
-  virtual bool GetEntryInfo(EntryHandle entry, EntryInfo& info) = 0;
+  // The attribute word (FileBasicInformation) and the file ID of the open
+  // entry, of the size its folder's listing gave. False only when the
+  // attributes cannot be read.
+  virtual bool GetEntryInfo(EntryHandle entry, IdSize ids, EntryInfo& info) = 0;
+  // Size, links and pending deletion of an open file (FileStandardInformation).
+  virtual bool GetEntryStandard(EntryHandle entry, EntryStandard& standard) = 0;
   // The serial number of the entry's volume (with the file ID, its identity).
   virtual bool GetEntryVolume(EntryHandle entry, uint64_t& serial) = 0;
   // The entry's full name as the object manager knows it (NtQueryObject,
@@ -125,16 +152,24 @@ class Platform {
   // The entry's path on its volume, without the volume ("\" for its root;
   // FileNameInformation).
   virtual bool GetEntryPath(EntryHandle entry, std::u16string& path) = 0;
-  // The next batch of entries of an open folder, "." and ".." included
-  // (FileIdBothDirectoryInfo); `restart` begins at the first. False when
-  // there are no more, or the folder cannot be listed.
-  virtual bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) = 0;
+  // The next batch of entries of an open folder, "." and ".." included, with
+  // IDs of the size asked for (FileIdExtdDirectoryInfo or
+  // FileIdBothDirectoryInfo); `restart` begins at the first. False when
+  // there are no more, or the folder cannot be listed so: volumes without
+  // 128-bit IDs, and Windows 7, refuse that class.
+  virtual bool ReadEntries(EntryHandle folder, bool restart, IdSize ids,
+                           std::vector<FindEntry>& batch) = 0;
   // The attribute word (FILE_BASIC_INFO; the times stay) and deletion
   // (FileDispositionInfo): the entry goes when its last handle is closed. A
   // folder that is not empty, a read-only file and an entry opened without
   // the right refuse it.
   virtual bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) = 0;
   virtual bool DeleteEntry(EntryHandle entry) = 0;
+  // Deletion of a read-only file that leaves its attribute word as it is,
+  // for the other names (hard links) that share it
+  // (FileDispositionInformationEx with FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE).
+  // Windows 10 1809 and later; refused before, and by Wine 8.
+  virtual bool DeleteReadOnlyEntry(EntryHandle entry) = 0;
   virtual void CloseEntry(EntryHandle entry) = 0;
   // GetFileAttributesW: the word of what `path` names, a link at its end not
   // followed; 0xFFFFFFFF when there is nothing.

@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,18 +21,70 @@ namespace {
 
 uint64_t FromLarge(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }
 
-// The information classes and records of NtQueryInformationFile that the
-// headers leave out.
+// The information classes and records of NtQueryInformationFile and
+// NtSetInformationFile that the headers leave out.
 constexpr auto kFileBasicInformation = static_cast<FILE_INFORMATION_CLASS>(4);
+constexpr auto kFileStandardInformation = static_cast<FILE_INFORMATION_CLASS>(5);
 constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
 constexpr auto kFileNameInformation = static_cast<FILE_INFORMATION_CLASS>(9);
+constexpr auto kFileIdInformation = static_cast<FILE_INFORMATION_CLASS>(59);
+constexpr auto kFileDispositionInformationEx = static_cast<FILE_INFORMATION_CLASS>(64);
 struct BasicInformation {
   LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;
   ULONG fileAttributes;
 };
+struct StandardInformation {
+  LARGE_INTEGER allocationSize, endOfFile;
+  ULONG numberOfLinks;
+  BOOLEAN deletePending, directory;
+};
 struct InternalInformation {
   LARGE_INTEGER indexNumber;
 };
+struct IdInformation {
+  ULONGLONG volumeSerialNumber;
+  FILE_ID_128 fileId;
+};
+constexpr ULONG kDispositionDelete = 0x1;
+constexpr ULONG kDispositionIgnoreReadOnly = 0x10;
+
+// The listing with 128-bit IDs (Windows 8 and later), which the Windows 7
+// headers leave out: its classes and FILE_ID_EXTD_DIR_INFO.
+constexpr auto kFileIdExtdDirectoryInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(19);
+constexpr auto kFileIdExtdDirectoryRestartInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(20);
+struct IdExtdDirInfo {
+  ULONG NextEntryOffset, FileIndex;
+  LARGE_INTEGER CreationTime, LastAccessTime, LastWriteTime, ChangeTime, EndOfFile, AllocationSize;
+  ULONG FileAttributes, FileNameLength, EaSize, ReparsePointTag;
+  FILE_ID_128 FileId;
+  WCHAR FileName[1];
+};
+static_assert(offsetof(IdExtdDirInfo, FileId) == 72 && offsetof(IdExtdDirInfo, FileName) == 88);
+
+FileId FromId(const LARGE_INTEGER& id) { return {FromLarge(id), 0}; }
+FileId FromId(const FILE_ID_128& id) {
+  FileId value;
+  std::memcpy(&value.low, id.Identifier, sizeof value.low);
+  std::memcpy(&value.high, id.Identifier + sizeof value.low, sizeof value.high);
+  return value;
+}
+
+// The entries of one listing call's records, whichever class gave them.
+template <typename Record>
+void AddEntries(const void* records, std::vector<FindEntry>& batch) {
+  const auto* bytes = static_cast<const unsigned char*>(records);
+  for (DWORD next = 0;;) {
+    const auto* record = reinterpret_cast<const Record*>(bytes + next);
+    FindEntry& entry = batch.emplace_back();
+    entry.name = FromWide({record->FileName, record->FileNameLength / sizeof(WCHAR)});
+    entry.attributes = record->FileAttributes;
+    entry.size = FromLarge(record->EndOfFile);
+    entry.lastWriteTime = FromLarge(record->LastWriteTime);
+    entry.fileId = FromId(record->FileId);
+    if (record->NextEntryOffset == 0) break;
+    next += record->NextEntryOffset;
+  }
+}
 constexpr ULONG kFileOpenReparsePoint = 0x00200000;
 constexpr ULONG kFileOpenForBackupIntent = 0x00004000;
 
@@ -65,7 +118,7 @@ void ToEntry(const WIN32_FIND_DATAW& data, FindEntry& entry) {
   entry.attributes = data.dwFileAttributes;
   entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.lastWriteTime = FromFileTime(data.ftLastWriteTime);
-  entry.fileId = 0;
+  entry.fileId = {};
 }
 
 }  // namespace
@@ -153,14 +206,29 @@ EntryHandle Win32Platform::OpenChild(EntryHandle folder, const std::u16string& n
   return handle;
 }
 
-bool Win32Platform::GetEntryInfo(EntryHandle entry, EntryInfo& info) {
+bool Win32Platform::GetEntryInfo(EntryHandle entry, IdSize ids, EntryInfo& info) {
   BasicInformation basic = {};
-  InternalInformation internal = {};
-  if (!Query(entry, &basic, sizeof basic, kFileBasicInformation) ||
-      !Query(entry, &internal, sizeof internal, kFileInternalInformation))
-    return false;
+  if (!Query(entry, &basic, sizeof basic, kFileBasicInformation)) return false;
   info.attributes = basic.fileAttributes;
-  info.fileId = FromLarge(internal.indexNumber);
+  // A volume that lists IDs but will not say a handle's gives none.
+  info.fileId = {};
+  if (ids == IdSize::Bits128) {
+    IdInformation id = {};
+    if (Query(entry, &id, sizeof id, kFileIdInformation)) info.fileId = FromId(id.fileId);
+  } else {
+    InternalInformation internal = {};
+    if (Query(entry, &internal, sizeof internal, kFileInternalInformation))
+      info.fileId = FromId(internal.indexNumber);
+  }
+  return true;
+}
+
+bool Win32Platform::GetEntryStandard(EntryHandle entry, EntryStandard& standard) {
+  StandardInformation information = {};
+  if (!Query(entry, &information, sizeof information, kFileStandardInformation)) return false;
+  standard.size = FromLarge(information.endOfFile);
+  standard.links = information.numberOfLinks;
+  standard.deletePending = information.deletePending != FALSE;
   return true;
 }
 
@@ -213,27 +281,22 @@ bool Win32Platform::GetEntryPath(EntryHandle entry, std::u16string& path) {
   return true;
 }
 
-bool Win32Platform::ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) {
+bool Win32Platform::ReadEntries(EntryHandle folder, bool restart, IdSize ids,
+                                std::vector<FindEntry>& batch) {
   // Room for about a hundred records per call: one call costs a trip to the
   // file system.
   // The walk holds no other listing call while it makes this one: the
   // records live on the stack, aligned for their 64-bit fields.
   LONGLONG records[16 * 1024 / sizeof(LONGLONG)];
   batch.clear();
-  const auto kind = restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
+  const bool full = ids == IdSize::Bits128;
+  const auto kind = full ? (restart ? kFileIdExtdDirectoryRestartInfo : kFileIdExtdDirectoryInfo)
+                         : (restart ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo);
   if (!::GetFileInformationByHandleEx(folder, kind, records, sizeof records)) return false;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(records);
-  for (DWORD next = 0;;) {
-    const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(bytes + next);
-    FindEntry& entry = batch.emplace_back();
-    entry.name = FromWide({record->FileName, record->FileNameLength / sizeof(WCHAR)});
-    entry.attributes = record->FileAttributes;
-    entry.size = FromLarge(record->EndOfFile);
-    entry.lastWriteTime = FromLarge(record->LastWriteTime);
-    entry.fileId = FromLarge(record->FileId);
-    if (record->NextEntryOffset == 0) break;
-    next += record->NextEntryOffset;
-  }
+  if (full)
+    AddEntries<IdExtdDirInfo>(records, batch);
+  else
+    AddEntries<FILE_ID_BOTH_DIR_INFO>(records, batch);
   return true;
 }
 
@@ -247,6 +310,13 @@ bool Win32Platform::DeleteEntry(EntryHandle entry) {
   // Its one member is named DeleteFile, which <windows.h> renamed.
   FILE_DISPOSITION_INFO info = {TRUE};
   return ::SetFileInformationByHandle(entry, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+bool Win32Platform::DeleteReadOnlyEntry(EntryHandle entry) {
+  ULONG flags = kDispositionDelete | kDispositionIgnoreReadOnly;
+  IO_STATUS_BLOCK status;
+  return NT_SUCCESS(
+      ::NtSetInformationFile(entry, &status, &flags, sizeof flags, kFileDispositionInformationEx));
 }
 
 void Win32Platform::CloseEntry(EntryHandle entry) { ::CloseHandle(entry); }

@@ -19,13 +19,16 @@ class Win32Platform : public Platform {
   EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) override;
   EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
                         uint32_t rights) override;
-  bool GetEntryInfo(EntryHandle entry, EntryInfo& info) override;
+  bool GetEntryInfo(EntryHandle entry, IdSize ids, EntryInfo& info) override;
+  bool GetEntryStandard(EntryHandle entry, EntryStandard& standard) override;
   bool GetEntryVolume(EntryHandle entry, uint64_t& serial) override;
   bool GetEntryName(EntryHandle entry, std::u16string& name) override;
   bool GetEntryPath(EntryHandle entry, std::u16string& path) override;
-  bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) override;
+  bool ReadEntries(EntryHandle folder, bool restart, IdSize ids,
+                   std::vector<FindEntry>& batch) override;
   bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
   bool DeleteEntry(EntryHandle entry) override;
+  bool DeleteReadOnlyEntry(EntryHandle entry) override;
   void CloseEntry(EntryHandle entry) override;
   uint32_t GetPathAttributes(const std::u16string& path) override;
 

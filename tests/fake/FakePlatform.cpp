@@ -112,6 +112,8 @@ struct FakePlatform::Node {
   std::u16string linkTarget;
   std::weak_ptr<Node> parent;                  // none for a drive's root and for a node taken out
   std::map<std::u16string, NodePtr> children;  // by Folded(name)
+  std::vector<std::weak_ptr<Node>> links;      // the other names of the same file
+  std::optional<uint64_t> listedSize;          // a stale size in its directory entry
 };
 
 struct FakePlatform::Find {
@@ -291,6 +293,23 @@ void FakePlatform::AddLink(const std::u16string& path, const std::u16string& tar
   node->attributes = attributes;
   node->isLink = true;
   node->linkTarget = target;
+}
+
+void FakePlatform::AddHardLink(const std::u16string& path, const std::u16string& existing,
+                               std::optional<uint64_t> listedSize) {
+  std::lock_guard lock(mutex_);
+  const NodePtr file = Resolve(existing, false);
+  const NodePtr node = Make(path, false);
+  if (!file || file->isFolder || file->volume != node->volume) std::abort();  // a test's mistake
+  node->attributes = file->attributes;
+  node->size = file->size;
+  node->id = file->id;
+  node->listedSize = listedSize;
+  for (const auto& link : file->links)
+    if (const NodePtr other = link.lock()) other->links.push_back(node);
+  node->links = file->links;
+  node->links.push_back(file);
+  file->links.push_back(node);
 }
 
 void FakePlatform::AddLink(const std::string& path, const std::string& target,
@@ -549,12 +568,57 @@ EntryHandle FakePlatform::OpenChild(EntryHandle folder, const std::u16string& na
   return Opened(std::move(node), path, rights, linkItself);
 }
 
-bool FakePlatform::GetEntryInfo(EntryHandle entry, EntryInfo& info) {
+FileId FakePlatform::Reported(const Node& node, IdSize size, bool handle) const {
+  switch (ids) {
+    case Ids::None:
+      return {};
+    case Ids::Weak:
+      return {node.id & 0x0000FFFFFFFFFFFFull};  // without the count of entries made there
+    case Ids::ReFS:
+      if (size == IdSize::Bits128) return {node.id, node.volume};
+      return {handle ? node.id | 0x5000000000000000ull : node.id};
+    default:
+      return {node.id};
+  }
+}
+
+size_t FakePlatform::Links(const Node& node) const {
+  return 1 +
+         static_cast<size_t>(std::count_if(node.links.begin(), node.links.end(), [](auto& link) {
+           return link.lock() && link.lock()->parent.lock();
+         }));
+}
+
+FakePlatform::Changed FakePlatform::ChangeOf(const char* what, const Node& node) const {
+  const NodePtr folder = node.parent.lock();
+  return {what,
+          node.volume,
+          node.id,
+          node.attributes,
+          node.size,
+          Links(node),
+          folder ? folder->id : 0,
+          node.name};
+}
+
+bool FakePlatform::GetEntryInfo(EntryHandle entry, IdSize size, EntryInfo& info) {
   std::lock_guard lock(mutex_);
   const auto& state = *static_cast<EntryState*>(entry);
   Record("GetEntryInfo " + state.path);
   info.attributes = state.node->attributes | (state.linkItself ? kAttrReparsePoint : 0);
-  info.fileId = state.node->id;
+  info.fileId = Reported(*state.node, size, true);
+  return true;
+}
+
+bool FakePlatform::GetEntryStandard(EntryHandle entry, EntryStandard& standard) {
+  std::lock_guard lock(mutex_);
+  const auto& state = *static_cast<EntryState*>(entry);
+  Record("GetEntryStandard " + state.path);
+  standard.size = state.node->size;
+  standard.links = static_cast<uint32_t>(Links(*state.node));
+  standard.deletePending = std::any_of(entries_.begin(), entries_.end(), [&](const auto& other) {
+    return other->open && other->deletePending && other->node == state.node;
+  });
   return true;
 }
 
@@ -594,30 +658,32 @@ bool FakePlatform::GetEntryPath(EntryHandle entry, std::u16string& path) {
   return true;
 }
 
-FindEntry FakePlatform::Listed(const NodePtr& node, const std::u16string& name) const {
+FindEntry FakePlatform::Listed(const NodePtr& node, const std::u16string& name, IdSize size) const {
   FindEntry entry;
   entry.name = name;
   entry.attributes = node->attributes;
-  entry.size = node->size;
+  entry.size = node->listedSize.value_or(node->size);
   entry.lastWriteTime = node->lastWriteTime;
-  entry.fileId = node->id;
+  entry.fileId = Reported(*node, size, false);
   // Wine reads a link's ID through it.
   if (node->isLink && linksOpenAsTargets)
-    if (const NodePtr target = Target(node)) entry.fileId = target->id;
+    if (const NodePtr target = Target(node)) entry.fileId = Reported(*target, size, false);
   return entry;
 }
 
-std::vector<FindEntry> FakePlatform::Children(const NodePtr& folder) const {
+std::vector<FindEntry> FakePlatform::Children(const NodePtr& folder, IdSize size) const {
   std::vector<FindEntry> entries;
   if (const NodePtr parent = folder->parent.lock()) {
-    entries.push_back(Listed(folder, u"."));
-    entries.push_back(Listed(parent, u".."));
+    entries.push_back(Listed(folder, u".", size));
+    entries.push_back(Listed(parent, u"..", size));
   }
-  for (const auto& [key, child] : folder->children) entries.push_back(Listed(child, child->name));
+  for (const auto& [key, child] : folder->children)
+    entries.push_back(Listed(child, child->name, size));
   return entries;
 }
 
-bool FakePlatform::ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) {
+bool FakePlatform::ReadEntries(EntryHandle folder, bool restart, IdSize size,
+                               std::vector<FindEntry>& batch) {
   std::lock_guard lock(mutex_);
   auto& state = *static_cast<EntryState*>(folder);
   Record((restart ? "ReadEntries " : "NextEntries ") + state.path);
@@ -627,10 +693,19 @@ bool FakePlatform::ReadEntries(EntryHandle folder, bool restart, std::vector<Fin
     SetError(kErrorAccessDenied);
     return false;
   }
+  if (size == IdSize::Bits128 && ids == Ids::Weak) {
+    SetError(87);  // ERROR_INVALID_PARAMETER: the class is refused
+    return false;
+  }
   if (restart) {
-    state.listing = Children(state.node);
+    state.listing = Children(state.node, size);
     state.next = 0;
-    if (onListed) onListed(state.node->volume, state.node->id, state.listing);
+    if (onListed) {
+      std::vector<uint64_t> named;
+      if (const NodePtr parent = state.node->parent.lock()) named = {state.node->id, parent->id};
+      for (const auto& [key, child] : state.node->children) named.push_back(child->id);
+      onListed(state.node->volume, state.node->id, state.listing, named);
+    }
   }
   const size_t end = std::min(state.listing.size(), state.next + std::max<size_t>(batchSize, 1));
   batch.assign(state.listing.begin() + static_cast<long>(state.next),
@@ -656,17 +731,25 @@ bool FakePlatform::SetEntryAttributes(EntryHandle entry, uint32_t attributes) {
   const bool folder = state.linkItself ? (node.attributes & kAttrDirectory) != 0 : node.isFolder;
   uint32_t word = attributes & ~kAttrDirectory;
   if (folder) word |= kAttrDirectory;
+  if (onChanged) onChanged(ChangeOf("SetEntryAttributes", node));
   node.attributes = word | (node.attributes & kAttrReparsePoint);
-  if (onChanged) onChanged("SetEntryAttributes", node.volume, node.id);
+  for (const auto& link : node.links)
+    if (const NodePtr other = link.lock()) other->attributes = node.attributes;
   return true;
 }
 
-bool FakePlatform::DeleteEntry(EntryHandle entry) {
+bool FakePlatform::DeleteEntry(EntryHandle entry) { return Dispose(entry, "DeleteEntry ", false); }
+
+bool FakePlatform::DeleteReadOnlyEntry(EntryHandle entry) {
+  return Dispose(entry, "DeleteReadOnlyEntry ", true);
+}
+
+bool FakePlatform::Dispose(EntryHandle entry, const char* what, bool evenReadOnly) {
   std::lock_guard lock(mutex_);
   auto& state = *static_cast<EntryState*>(entry);
-  Record("DeleteEntry " + state.path);
+  Record(what + state.path);
   const Node& node = *state.node;
-  if ((state.rights & kRightDelete) == 0) {
+  if ((state.rights & kRightDelete) == 0 || (evenReadOnly && readOnlyDeletionRefused)) {
     SetError(kErrorAccessDenied);
     return false;
   }
@@ -675,12 +758,12 @@ bool FakePlatform::DeleteEntry(EntryHandle entry) {
     return false;
   }
   const auto& failing = node.isFolder ? failRemove : failDelete;
-  if ((node.attributes & kAttrReadOnly) != 0 || failing.count(state.path) != 0) {
+  if (((node.attributes & kAttrReadOnly) != 0 && !evenReadOnly) || failing.count(state.path) != 0) {
     SetError(kErrorAccessDenied);
     return false;
   }
   state.deletePending = true;
-  if (onChanged) onChanged("DeleteEntry", node.volume, node.id);
+  if (onChanged) onChanged(ChangeOf("DeleteEntry", node));
   return true;
 }
 
@@ -737,7 +820,7 @@ FindHandle FakePlatform::FindFirst(const std::u16string& widePattern, FindEntry&
     }
     find->entries = Children(node);
   }
-  for (FindEntry& listed : find->entries) listed.fileId = 0;  // the find calls give none
+  for (FindEntry& listed : find->entries) listed.fileId = {};  // the find calls give none
   if (find->entries.empty()) {
     SetError(kErrorFileNotFound);
     return nullptr;

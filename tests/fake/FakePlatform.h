@@ -38,6 +38,11 @@ class FakePlatform : public Platform {
                uint32_t attributes = kAttrDirectory | kAttrReparsePoint);
   void AddLink(const std::u16string& path, const std::u16string& target,
                uint32_t attributes = kAttrDirectory | kAttrReparsePoint);
+  // A second name for the file at `existing`, on its volume: one file, its
+  // word shared. NTFS updates a directory entry only for the name written
+  // through, so this name's listing may show `listedSize`.
+  void AddHardLink(const std::u16string& path, const std::u16string& existing,
+                   std::optional<uint64_t> listedSize = std::nullopt);
   // Renames an entry with everything below it, in place of what `to` named;
   // open handles follow it. Both paths are taken as they stand: no link on
   // the way is followed. False when `heldFoldersStay` refuses it.
@@ -86,6 +91,15 @@ class FakePlatform : public Platform {
   bool heldFoldersStay = false;
   // Entries per listing batch.
   size_t batchSize = 64;
+  // How the volumes give file IDs. NTFS: the 128-bit ID is the 64-bit one.
+  // ReFS: listing and handle agree on the 128-bit ID only (the handle's
+  // 64-bit one has 0x5000000000000000 set). None: 0 everywhere (WebDAV,
+  // some NAS boxes). Weak: 64-bit only, and an entry made where another was
+  // gets its ID (FAT reuses the slot, Samba the inode). Set before the tree
+  // is made.
+  enum class Ids { Ntfs, ReFS, None, Weak } ids = Ids::Ntfs;
+  // DeleteReadOnlyEntry is refused, as before Windows 10 1809 and by Wine 8.
+  bool readOnlyDeletionRefused = false;
   bool failWrite = false;   // WriteFile writes nothing
   bool shortWrite = false;  // WriteFile writes one byte less, with success
   bool failClose = false;
@@ -93,13 +107,22 @@ class FakePlatform : public Platform {
   // A listing logs "ReadEntries <folder>" when it begins, "NextEntries
   // <folder>" for each batch after the first.
   std::function<void(const std::string& line)> beforeOperation;
-  // Runs when a listing begins, with the folder's volume and ID and what it
-  // lists.
-  std::function<void(uint64_t volume, uint64_t folder, const std::vector<FindEntry>& entries)>
+  // Runs when a listing begins, with the folder's volume and ID, what it
+  // lists and the IDs (IdOf's) of the entries it names.
+  std::function<void(uint64_t volume, uint64_t folder, const std::vector<FindEntry>& entries,
+                     const std::vector<uint64_t>& ids)>
       onListed;
-  // Runs when an entry's attributes are changed or its deletion is set,
-  // with "SetEntryAttributes" or "DeleteEntry", its volume and its ID.
-  std::function<void(const std::string& what, uint64_t volume, uint64_t id)> onChanged;
+  // What an entry was when its attributes were changed or its deletion set.
+  struct Changed {
+    std::string what;  // "SetEntryAttributes" or "DeleteEntry"
+    uint64_t volume, id;
+    uint32_t attributes;
+    uint64_t size;
+    size_t links;
+    uint64_t folder;  // IdOf the folder it is in; 0 when it is in none
+    std::u16string name;
+  };
+  std::function<void(const Changed&)> onChanged;
 
   // System values.
   uint32_t systemDirectoryResult = 0;  // 0: derived from systemDirectory
@@ -147,13 +170,17 @@ class FakePlatform : public Platform {
   EntryHandle OpenFolder(const std::u16string& path, uint32_t rights) override;
   EntryHandle OpenChild(EntryHandle folder, const std::u16string& name, EntryKind kind,
                         uint32_t rights) override;
-  bool GetEntryInfo(EntryHandle entry, EntryInfo& info) override;
+  bool GetEntryInfo(EntryHandle entry, IdSize size, EntryInfo& info) override;
+  // Logged as "GetEntryStandard <path>".
+  bool GetEntryStandard(EntryHandle entry, EntryStandard& standard) override;
   bool GetEntryVolume(EntryHandle entry, uint64_t& serial) override;
   bool GetEntryName(EntryHandle entry, std::u16string& name) override;
   bool GetEntryPath(EntryHandle entry, std::u16string& path) override;
-  bool ReadEntries(EntryHandle folder, bool restart, std::vector<FindEntry>& batch) override;
+  bool ReadEntries(EntryHandle folder, bool restart, IdSize size,
+                   std::vector<FindEntry>& batch) override;
   bool SetEntryAttributes(EntryHandle entry, uint32_t attributes) override;
   bool DeleteEntry(EntryHandle entry) override;
+  bool DeleteReadOnlyEntry(EntryHandle entry) override;
   void CloseEntry(EntryHandle entry) override;
   uint32_t GetPathAttributes(const std::u16string& path) override;
   void Sleep(uint32_t milliseconds) override;
@@ -202,8 +229,13 @@ class FakePlatform : public Platform {
   uint64_t NewId(uint64_t volume, const NodePtr& parent, const std::u16string& name);
   NodePtr Target(const NodePtr& link) const;
   std::u16string PathOf(const NodePtr& node) const;  // "C:\a\b", names as created
-  FindEntry Listed(const NodePtr& node, const std::u16string& name) const;
-  std::vector<FindEntry> Children(const NodePtr& folder) const;
+  FileId Reported(const Node& node, IdSize size, bool handle) const;
+  FindEntry Listed(const NodePtr& node, const std::u16string& name,
+                   IdSize size = IdSize::Bits64) const;
+  std::vector<FindEntry> Children(const NodePtr& folder, IdSize size = IdSize::Bits64) const;
+  size_t Links(const Node& node) const;
+  Changed ChangeOf(const char* what, const Node& node) const;
+  bool Dispose(EntryHandle entry, const char* what, bool evenReadOnly);
   void Detach(const NodePtr& node);
   bool Held(const NodePtr& node) const;
   bool Refused(const std::string& path, uint32_t rights) const;

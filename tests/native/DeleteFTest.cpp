@@ -623,6 +623,7 @@ TEST_F(WorkerTest, EachEntryIsCheckedAndThenChangedThroughTheSameHandle) {
       "OpenChild C:\\T\\a.htm file 6",
       "GetEntryInfo C:\\T\\a.htm",
       "GetEntryName C:\\T\\a.htm",
+      "GetEntryStandard C:\\T\\a.htm",
       "SetEntryAttributes C:\\T\\a.htm 32",
       "DeleteEntry C:\\T\\a.htm",
       "CloseEntry C:\\T\\a.htm",

@@ -151,23 +151,23 @@ TEST_F(Win32PlatformTest, ListingsByPatternAndThroughTheFolderAgree) {
   ASSERT_NE(top, nullptr);
   Listed throughHandle;
   std::vector<FindEntry> batch;
-  for (bool restart = true; os_.ReadEntries(top, restart, batch); restart = false)
+  for (bool restart = true; os_.ReadEntries(top, restart, IdSize::Bits64, batch); restart = false)
     for (const FindEntry& listed : batch) {
       throughHandle.insert({listed.name, listed.attributes, listed.size});
-      EXPECT_NE(listed.fileId, 0u);
+      EXPECT_TRUE(listed.fileId.Given());
     }
   EXPECT_EQ(throughHandle, byPattern);
   os_.CloseEntry(top);
   EXPECT_EQ(os_.OpenFolder(os_.ToWide(folder / "missing"), 0), nullptr);
 }
 
-// The file ID that a listing of `folder` gives for `name`; 0 when none.
-uint64_t ListedId(Platform& os, EntryHandle folder, const std::u16string& name) {
+// The file ID that a listing of `folder` gives for `name`; none when none.
+FileId ListedId(Platform& os, EntryHandle folder, const std::u16string& name) {
   std::vector<FindEntry> batch;
-  for (bool restart = true; os.ReadEntries(folder, restart, batch); restart = false)
+  for (bool restart = true; os.ReadEntries(folder, restart, IdSize::Bits64, batch); restart = false)
     for (const FindEntry& entry : batch)
       if (entry.name == name) return entry.fileId;
-  return 0;
+  return {};
 }
 
 TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHandle) {
@@ -203,7 +203,7 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
         os_.OpenChild(top, name, EntryKind::File, kRightChange | kRightDelete);
     ASSERT_NE(entry, nullptr);
     EntryInfo info;
-    ASSERT_TRUE(os_.GetEntryInfo(entry, info));
+    ASSERT_TRUE(os_.GetEntryInfo(entry, IdSize::Bits64, info));
     EXPECT_EQ(info.attributes, kAttrArchive);
     EXPECT_EQ(info.fileId, ListedId(os_, top, name));
     std::u16string full;
@@ -216,7 +216,7 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
     EXPECT_TRUE(os_.SetEntryAttributes(entry, kAttrArchive));
     EXPECT_TRUE(os_.DeleteEntry(entry));
     os_.CloseEntry(entry);
-    EXPECT_EQ(ListedId(os_, top, name), 0u);
+    EXPECT_FALSE(ListedId(os_, top, name).Given());
   }
 
   // A folder: not as a file, and not removed while it holds anything.
@@ -224,7 +224,7 @@ TEST_F(Win32PlatformTest, EntriesAreOpenedByNameCheckedAndChangedThroughTheirHan
   const EntryHandle sub = os_.OpenChild(top, u"sub", EntryKind::Folder, kRightList | kRightDelete);
   ASSERT_NE(sub, nullptr);
   EntryInfo info;
-  ASSERT_TRUE(os_.GetEntryInfo(sub, info));
+  ASSERT_TRUE(os_.GetEntryInfo(sub, IdSize::Bits64, info));
   EXPECT_EQ(info.attributes, kAttrDirectory);
   EXPECT_FALSE(os_.DeleteEntry(sub));
   ASSERT_TRUE(::DeleteFileW(ToWide((folder / "sub\\in.txt")).c_str()));
