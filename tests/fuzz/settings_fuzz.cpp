@@ -48,7 +48,7 @@ std::string TextAt(const std::string& record, size_t offset, size_t size) {
 }
 
 // `record` as the window leaves it once it has shown and stored it.
-std::string Corrected(std::string record) {
+std::string Corrected(std::string record, Platform& os) {
   auto flag = [&](size_t offset) { record[offset] = record[offset] != 0 ? 1 : 0; };
   for (size_t rule = 0; rule < kRuleCount * 8; rule += 8) {
     flag(rule);
@@ -60,9 +60,11 @@ std::string Corrected(std::string record) {
   for (size_t offset : {0x09F, 0x0A0, 0x0A1, 0x1E8, 0x1E9, 0x1EA, 0x1EB}) flag(offset);
   // The other extension comes back as it was: Edit5 shows the whole field,
   // and only typing stops at five characters.
-  // A folder without a NUL in its 256 bytes is not shown, and an empty one
-  // is stored.
-  if (std::memchr(&record[0x0A2], 0, 256) == nullptr) record[0x0A2] = '\0';
+  // A folder without a NUL in its 256 bytes, or not code page 932 text, is
+  // not shown, and an empty one is stored.
+  bool exact = false;
+  if (std::memchr(&record[0x0A2], 0, 256) != nullptr) os.ToWide(TextAt(record, 0x0A2, 256), exact);
+  if (!exact) record[0x0A2] = '\0';
   return record;
 }
 
@@ -92,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool loaded = size >= kSettingsSize;
   const std::string record =
       loaded ? file.substr(0, kSettingsSize) : test::ExpectedAfterFailedRead(file);
-  const std::string expected = Corrected(record);
+  const std::string expected = Corrected(record, os);
 
   SettingsControls& controls = window.controls;
   for (int i = 0; i < kRuleCount; ++i)
