@@ -12,6 +12,14 @@ packages=(
   fp-utils imagemagick python3
 )
 
+# A mirror being synced fails one list or another now and then: what can be
+# installed from the lists there are is installed, and a package that cannot
+# be fails the install below.
+apt_update() {
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
+    echo "install-deps: some package lists could not be updated; going on with the others" >&2
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -20,7 +28,7 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
   # env: sudo would drop the variable, and a prompt would stop CI.
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  apt_update
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
@@ -34,7 +42,7 @@ elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install o
   echo "Installing: wine32:i386"
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
   dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  apt_update
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
 fi
 
