@@ -588,10 +588,11 @@ LRESULT CALLBACK LauncherStandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
 TEST_F(MainFormRunTest, ShutDownDuringARunServesItToItsEnd) {
   TempTree tree("purga_shutdown_run");
-  // Nothing selected: the calls come without a pause, in one stream that
-  // the quit request has to get through.
+  // Every file selected: the calls come without a pause, in one stream that
+  // the quit request has to get through, and slow enough, with a deletion
+  // each, that the run is still under way when it does.
   constexpr int kFiles = 4000;
-  const HWND readCount = StartRun(tree, kFiles, ".txt");
+  const HWND readCount = StartRun(tree, kFiles, ".bak");
   // A launcher stand-in: closing it asks the message loop to end, as the
   // launcher's does.
   WNDCLASSA launcherClass = {};
