@@ -205,7 +205,8 @@ class ShownWindow : public BenchWindow {
 };
 
 // The deletion window as it was: every call carried by the posted
-// hand-over, the progress text set on its panel with every file.
+// hand-over, the progress text and the counters set on their panels with
+// every file.
 class FormerWindow : public ShownWindow {
  public:
   FormerWindow(PostedCall& call, purga::win::TMainCrt& window, Memory& memory)
@@ -213,18 +214,30 @@ class FormerWindow : public ShownWindow {
 
  protected:
   void Caption(RunCaption which, const std::string& text) override {
-    call_.Run([&] { window_.Model().Caption(which).SetText(text); });
+    static constexpr const char* kPanels[] = {"StaticText1", "StaticText2", "StaticText3",
+                                              "StaticText5"};
+    call_.Run([&] {
+      window_.Model().Caption(which).SetText(text);
+      SetNow(kPanels[static_cast<int>(which)]);
+    });
   }
   void Progress(const std::string& text) override {
-    call_.Run([&] { window_.Model().progress.SetText(text); });
+    call_.Run([&] {
+      window_.Model().progress.SetText(text);
+      SetNow("ProgressText");
+    });
   }
 
  private:
+  // The window sets these panels at display rate; here, at once.
+  void SetNow(const char* panel) {
+    static_cast<purga::win::Panel*>(window_.FindControl(panel))->ShowDue();
+  }
   PostedCall& call_;
 };
 
-// The deletion window as it is: its own UiCall, the progress text painted
-// at display rate.
+// The deletion window as it is: its own UiCall, the progress text and the
+// counters set on their panels at display rate.
 class CurrentWindow : public ShownWindow {
  public:
   using ShownWindow::ShownWindow;

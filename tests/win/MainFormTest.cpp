@@ -537,6 +537,50 @@ TEST_F(MainFormRunTest, StopClickedDuringARunEndsIt) {
   EXPECT_EQ(Find("ProgressText").Text(), "");
 }
 
+TEST_F(MainFormRunTest, CountersReadDuringARunAreTheWorkersAndExactAtItsEnd) {
+  TempTree tree("purga_counters");
+  constexpr int kFiles = 1000;  // every one selected and deleted
+  const HWND readCount = StartRun(tree, kFiles, ".bak");
+  const HWND deletedCount = Find("StaticText5").Handle();
+  // Closed, the window paints nothing: what it holds at the end is what the
+  // run left, not what a paint brought up to date.
+  SendMessageA(window_->Handle(), WM_CLOSE, 0, 0);
+  const auto gone = [&] {
+    int count = 0;
+    for (int i = 0; i < kFiles; ++i) count += !tree.Exists(RunFileName(i, ".bak"));
+    return count;
+  };
+  // A reader on another thread gets the worker's latest counts, drawn or
+  // not: never lower than before, never past what is gone from the disk
+  // (plus the file in hand), never short of what was gone before the read
+  // (less the file just deleted and not yet counted). It leaves the last
+  // quarter of the run unread.
+  std::atomic<bool> readerDone{false};
+  int reads = 0, lastRead = 0, lastDeleted = 0, faults = 0;
+  std::thread reader([&] {
+    while (lastRead < kFiles * 3 / 4 && TFileDelte::Alive()) {
+      const int before = gone();
+      const int read = ReadCountOf(readCount), deleted = ReadCountOf(deletedCount);
+      const int after = gone();
+      faults += read < lastRead || deleted < lastDeleted || read > after + 1 || deleted > after ||
+                deleted < before - 1;
+      lastRead = read, lastDeleted = deleted, ++reads;
+    }
+    readerDone.store(true);
+  });
+  const bool done = PumpUntil([&] { return readerDone.load() && !TFileDelte::Alive(); }, 60000);
+  reader.join();
+  ASSERT_TRUE(done);
+  EXPECT_GT(reads, 1);
+  EXPECT_EQ(faults, 0);
+  // Read without a message that could bring the text up to date.
+  for (const HWND count : {readCount, deletedCount}) {
+    wchar_t text[32] = {};
+    InternalGetWindowText(count, text, std::size(text));
+    EXPECT_EQ(std::wstring(text), std::to_wstring(kFiles));
+  }
+}
+
 LRESULT CALLBACK LauncherStandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_DESTROY) PostQuitMessage(0);
   return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -544,10 +588,11 @@ LRESULT CALLBACK LauncherStandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
 TEST_F(MainFormRunTest, ShutDownDuringARunServesItToItsEnd) {
   TempTree tree("purga_shutdown_run");
-  // Nothing selected: the calls come without a pause, in one stream that
-  // the quit request has to get through.
+  // Every file selected: the calls come without a pause, in one stream that
+  // the quit request has to get through, and slow enough, with a deletion
+  // each, that the run is still under way when it does.
   constexpr int kFiles = 4000;
-  const HWND readCount = StartRun(tree, kFiles, ".txt");
+  const HWND readCount = StartRun(tree, kFiles, ".bak");
   // A launcher stand-in: closing it asks the message loop to end, as the
   // launcher's does.
   WNDCLASSA launcherClass = {};

@@ -5,8 +5,6 @@
 
 #include <shellapi.h>
 
-#include <new>
-
 #include "engine/DeleteF.h"
 #include "platform/win32/CodePage.h"
 #include "ui/win/ErrorReport.h"
@@ -113,7 +111,7 @@ TMainCrt::TMainCrt()
           },
           {}}) {
   CreateControls();
-  ui_.SetFrameWork([this] { ShowLatestProgress(); });
+  ui_.SetFrameWork([this] { ShowLatest(); });
   RECT client;
   GetClientRect(Handle(), &client);
   LayOut(client.right, client.bottom);
@@ -215,10 +213,10 @@ void TMainCrt::CreateControls() {
                {S::kBrowserCache, "CheckBox2", 145, 33, 80, "IE TEMP", ""}});
   // The name a run is working on, in the free corner left of the option
   // groups: wrapped, since file names are long.
-  Named(Add<Panel>(area, Bounds{15, 300, 112, 52},
-                   PanelLook{Edge::None, Align::Left, CLR_INVALID, true}),
-        "ProgressText")
-      .BindCaption(model_.progress);
+  shownLater_[0] = &Named(Add<Panel>(area, Bounds{15, 300, 112, 52},
+                                     PanelLook{Edge::None, Align::Left, CLR_INVALID, true}),
+                          "ProgressText");
+  shownLater_[0]->BindCaption(model_.progress, true);
 
   // Status bar.
   HWND status = panel13_->Handle();
@@ -232,11 +230,11 @@ void TMainCrt::CreateControls() {
       .BindCaption(model_.spaceWon);
   Named(Add<Label>(status, 330, 6, "ＫＢｙｔｅ"), "Label3");
   Named(Add<Label>(status, 447, 6, "読み込み件数"), "Label11");
-  Named(Add<Panel>(status, Bounds{528, 4, 63, 16}, count), "StaticText3")
-      .BindCaption(model_.readCount);
+  shownLater_[1] = &Named(Add<Panel>(status, Bounds{528, 4, 63, 16}, count), "StaticText3");
+  shownLater_[1]->BindCaption(model_.readCount, true);
   Named(Add<Label>(status, 612, 6, "削除件数"), "Label12");
-  Named(Add<Panel>(status, Bounds{666, 4, 63, 16}, count), "StaticText5")
-      .BindCaption(model_.deletedCount);
+  shownLater_[2] = &Named(Add<Panel>(status, Bounds{666, 4, 63, 16}, count), "StaticText5");
+  shownLater_[2]->BindCaption(model_.deletedCount, true);
 }
 
 void TMainCrt::Resized(int clientWidth, int clientHeight) {
@@ -280,27 +278,28 @@ void TMainCrt::SpeedButton6Click() { model_.Stop(); }
 void TMainCrt::SpeedButton2Click() { OpenHelpFile(Handle()); }
 
 void TMainCrt::ShowCaption(RunCaption which, const std::string& text) {
-  OnUiThread([&] { model_.Caption(which).SetText(text); });
-}
-
-void TMainCrt::ShowProgress(const std::string& text) {
-  // The name changes with every file examined, faster than a screen can
-  // show it: kept here and shown at display rate (ShowLatestProgress).
   OnUiThread([&] {
-    progressText_ = text;
-    progressDue_ = true;
-    if (!ui_.Serving()) ShowLatestProgress();
+    // The counters change with every file, faster than a screen can show
+    // them: kept in the model and set on their panels at display rate. The
+    // free space and the space won, once a run, are set at once, after
+    // what came before them.
+    const bool counter = which == RunCaption::ReadCount || which == RunCaption::DeletedCount;
+    if (!counter) ShowLatest();
+    model_.Caption(which).SetText(text);
+    if (!ui_.Serving()) ShowLatest();
   });
 }
 
-void TMainCrt::ShowLatestProgress() {
-  if (!progressDue_) return;
-  try {
-    model_.progress.SetText(progressText_);
-    progressDue_ = false;
-  } catch (const std::bad_alloc&) {
-    // Still due: shown at the next frame or the next pause.
-  }
+void TMainCrt::ShowProgress(const std::string& text) {
+  // Like the counters, the name is shown at display rate.
+  OnUiThread([&] {
+    model_.progress.SetText(text);
+    if (!ui_.Serving()) ShowLatest();
+  });
+}
+
+void TMainCrt::ShowLatest() noexcept {
+  for (Panel* panel : shownLater_) panel->ShowDue();
 }
 
 void TMainCrt::OnUiThread(const std::function<void()>& call) { ui_.Run(call); }

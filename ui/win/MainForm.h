@@ -71,17 +71,17 @@ class TMainCrt : public Form, public RunWindow {
   void LayOut(int clientWidth, int clientHeight);
   // Runs `call` on the user-interface thread and returns when it is done.
   void OnUiThread(const std::function<void()>& call);
-  // Shows the latest progress text if it is not shown yet.
-  void ShowLatestProgress();
+  // Shows what the run's calls left: the progress text and the counters.
+  void ShowLatest() noexcept;
 
   // Made on the user-interface thread with the window; carries the worker's
   // calls there.
   UiCall ui_;
   MainCrtModel model_;
-  // The run's latest progress text, and whether the window still shows an
-  // older one.
-  std::string progressText_;
-  bool progressDue_ = false;
+  // The panels whose captions change with every file (the progress text,
+  // the read and deleted counts): set at display rate, when the run pauses
+  // and when they are read.
+  std::array<Panel*, 3> shownLater_{};
   Panel* panel10_ = nullptr;  // folder bar
   Panel* panel16_ = nullptr;  // settings area
   Panel* panel13_ = nullptr;  // status bar

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <new>
+
 namespace purga::win {
 
 namespace {
@@ -53,10 +55,24 @@ Panel::~Panel() {
   DeleteObject(brush_);
 }
 
-void Panel::BindCaption(CaptionModel& caption) {
+void Panel::BindCaption(CaptionModel& caption, bool later) {
   caption_ = &caption;
-  caption.onViewChanged = [this] { SetText(caption_->Text()); };
+  if (later)
+    caption.onViewChanged = [this] { due_ = true; };
+  else
+    caption.onViewChanged = [this] { SetText(caption_->Text()); };
   SetText(caption.Text());
+}
+
+void Panel::ShowDue() noexcept {
+  if (!due_) return;
+  // Cleared first: a read of the text while it is set must not set it again.
+  due_ = false;
+  try {
+    SetText(caption_->Text());
+  } catch (const std::bad_alloc&) {
+    due_ = true;  // shown at the next frame, pause or read
+  }
 }
 
 void Panel::OnCommand(HWND /*from*/, int code) {
@@ -79,7 +95,15 @@ LRESULT CALLBACK Panel::PanelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
       return 1;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(panel->Font());
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+      // A reader (a screen reader, automation) gets the latest caption,
+      // not the last one drawn.
+      panel->ShowDue();
+      break;
     case WM_PAINT: {
+      // Set before BeginPaint, which validates what the new text invalidates.
+      panel->ShowDue();
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
       panel->Paint(dc);

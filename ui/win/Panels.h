@@ -52,8 +52,12 @@ class Panel : public Control {
   ~Panel() override;
 
   const PanelLook& Look() const { return look_; }
-  // Shows `caption` and follows it from now on.
-  void BindCaption(CaptionModel& caption);
+  // Shows `caption` and follows it from now on: at once, or, for a caption
+  // that changes faster than a screen can show it, `later`: when ShowDue is
+  // called, and whenever the panel's text is read or painted.
+  void BindCaption(CaptionModel& caption, bool later = false);
+  // Brings a caption followed later up to date.
+  void ShowDue() noexcept;
 
   // A click on the panel itself.
   std::function<void()> onClick;
@@ -68,6 +72,7 @@ class Panel : public Control {
   PanelLook look_;
   HBRUSH brush_ = nullptr;
   CaptionModel* caption_ = nullptr;
+  bool due_ = false;  // the caption changed since it was last set on the window
 };
 
 class GroupBox : public Panel {
