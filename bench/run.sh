@@ -18,7 +18,7 @@ preset=win64
 cmake --build "$PURGA_BUILD" --target purga_bench -j"$(nproc)"
 source scripts/wine-env.sh
 if grep -q '^CMAKE_TOOLCHAIN_FILE:.*i686' "$PURGA_BUILD/CMakeCache.txt" && ! purga_wine_runs_32bit; then
-  echo "Not measured: this kernel cannot execute 32-bit programs." >&2
+  echo "Not measured: Wine cannot start 32-bit programs here." >&2
   exit 1
 fi
 purga_ensure_prefix

@@ -34,3 +34,12 @@ purga_kernel_runs_32bit() {
 purga_wine_runs_32bit() {
   [ -x /usr/lib/wine/wine ] && purga_kernel_runs_32bit
 }
+
+# Why the 32-bit tests cannot run here; nothing when they can.
+purga_why_no_32bit() {
+  if ! purga_kernel_runs_32bit; then
+    echo "$PURGA_NO_32BIT"
+  elif [ ! -x /usr/lib/wine/wine ]; then
+    echo "32-bit tests not run: Wine's 32-bit support (wine32:i386) could not be installed"
+  fi
+}

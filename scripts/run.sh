@@ -14,7 +14,7 @@ if purga_wine_runs_32bit; then
   preset=win32-release
 else
   preset=win64
-  echo "This kernel cannot execute 32-bit programs: starting the 64-bit build."
+  echo "Wine cannot start 32-bit programs here: starting the 64-bit build."
 fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)" --target Purgator

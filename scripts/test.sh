@@ -7,9 +7,9 @@
 # page 1252, 64-bit) and on Windows with the UTF-8 setting (65001, 32-bit),
 # each at the same time as the Japanese pass of its build.
 # Every stage runs even when an earlier one fails; the exit status is 1 when
-# any failed. Where the kernel cannot run 32-bit code, the 32-bit tests are
-# reported as not run, which does not change the status, and the 65001 pass
-# runs the 64-bit build.
+# any failed. Where the kernel cannot run 32-bit code, or Wine's 32-bit
+# support could not be installed, the 32-bit tests are reported as not run,
+# which does not change the status, and the 65001 pass runs the 64-bit build.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh || exit 1
@@ -100,14 +100,13 @@ stage native-tsan build_and_test native-tsan
 stage fuzz fuzz_tests
 wine_stages win64 1252
 stage win32-release build win32-release
-runs_32bit=false
-purga_kernel_runs_32bit && runs_32bit=true
-if $runs_32bit; then
+no_32bit=$(purga_why_no_32bit)
+if [ -z "$no_32bit" ]; then
   wine_stages win32 65001
 else
   echo "=== win32 ==="
-  echo "$PURGA_NO_32BIT"
-  summary+=("win32: NOT RUN: $PURGA_NO_32BIT")
+  echo "$no_32bit"
+  summary+=("win32: NOT RUN: $no_32bit")
   stage "win64 on code page 65001" other_codepage_tests win64 65001
 fi
 
@@ -116,7 +115,7 @@ if ((${#failed[@]})); then
   echo "=== FAILED stages: ${failed[*]} ==="
   exit 1
 fi
-if $runs_32bit; then
+if [ -z "$no_32bit" ]; then
   echo "=== all stages passed ==="
 else
   echo "=== every stage that ran passed; the 32-bit tests did not run ==="
